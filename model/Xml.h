@@ -1,0 +1,166 @@
+#pragma once
+// The XML layer on libxml2: a small DOM for small files (project, map, label, register
+// files) and a streaming writer and reader for trace data files, which can be hundreds of
+// MB. Reading never touches the network, never loads a DTD and refuses documents that
+// declare entities. Every file is written to a temporary file and renamed over the old one.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+struct _xmlDoc;
+struct _xmlNode;
+struct _xmlTextReader;
+
+namespace orvanel {
+
+// A character that XML 1.0 cannot hold (control characters other than tab, line feed and
+// carriage return, and bytes that are no valid UTF-8) becomes U+FFFD.
+std::string XmlSafeText(std::string_view text);
+
+// Read access to the attributes of one element, whatever holds it.
+class TXmlAttributes {
+ public:
+  virtual ~TXmlAttributes() = default;
+  // The attribute's value, or none when the element has no such attribute.
+  virtual std::optional<std::string_view> Attribute(std::string_view name) const = 0;
+};
+
+// Write access: an element that is being written.
+class TXmlWriter {
+ public:
+  virtual ~TXmlWriter() = default;
+  virtual void StartElement(std::string_view name) = 0;
+  virtual void Attribute(std::string_view name, std::string_view value) = 0;
+  virtual void EndElement() = 0;
+};
+
+// A handle to an element of a TXmlDocument (not owning; valid while the document lives).
+class TXmlElement : public TXmlAttributes {
+ public:
+  TXmlElement() = default;
+  explicit TXmlElement(_xmlNode* node) : node_(node) {}
+  explicit operator bool() const { return node_ != nullptr; }
+  _xmlNode* Raw() const { return node_; }
+
+  std::string Name() const;
+  std::optional<std::string_view> Attribute(std::string_view name) const override;
+  void SetAttribute(std::string_view name, std::string_view value);
+  // The element's text content (empty when it has none).
+  std::string Text() const;
+  void SetText(std::string_view text);
+  TXmlElement AppendChild(std::string_view name);
+  // Child elements only (comments, text and processing instructions are passed over).
+  TXmlElement FirstChildElement() const;
+  TXmlElement FirstChildElement(std::string_view name) const;
+  TXmlElement NextSiblingElement() const;
+  TXmlElement PreviousSiblingElement() const;
+  std::vector<TXmlElement> ChildElements() const;
+  bool HasChildNodes() const;
+
+ private:
+  _xmlNode* node_ = nullptr;
+  mutable std::string attrBuffer_;  // keeps the last attribute value alive for the view
+};
+
+// An element written through TXmlWriter into a DOM element (small documents, tests).
+class TXmlDomWriter : public TXmlWriter {
+ public:
+  explicit TXmlDomWriter(TXmlElement parent);
+  void StartElement(std::string_view name) override;
+  void Attribute(std::string_view name, std::string_view value) override;
+  void EndElement() override;
+  TXmlElement Current() const { return stack_.back(); }
+
+ private:
+  std::vector<TXmlElement> stack_;
+};
+
+class TXmlDocument {
+ public:
+  TXmlDocument();  // an empty document without a root
+  ~TXmlDocument();
+  TXmlDocument(TXmlDocument&& other) noexcept;
+  TXmlDocument& operator=(TXmlDocument&& other) noexcept;
+  TXmlDocument(const TXmlDocument&) = delete;
+  TXmlDocument& operator=(const TXmlDocument&) = delete;
+
+  // A new document, version "1.0", encoding "UTF-8", with a root element of that name.
+  static TXmlDocument Create(std::string_view rootName);
+  // Throws EXmlError with the library's message naming the file and line, EFileError when
+  // the file cannot be read.
+  static TXmlDocument LoadFile(const std::string& path);
+  static TXmlDocument LoadString(std::string_view text, const std::string& nameForMessages);
+
+  TXmlElement Root() const;
+  TXmlElement SetRoot(std::string_view name);
+  // Writes indented UTF-8 through a temporary file; throws EFileError on failure, and the
+  // old file is then left whole.
+  void SaveFile(const std::string& path) const;
+  std::string SaveString() const;
+  const std::string& FileName() const { return fileName_; }
+
+ private:
+  _xmlDoc* doc_ = nullptr;
+  std::string fileName_;
+};
+
+// Streaming writer with indentation that grows with depth only up to a cap, so that a
+// tree thousands of levels deep does not give a file quadratic in its depth.
+class TXmlStreamWriter : public TXmlWriter {
+ public:
+  static constexpr int kIndentCap = 40;
+  // Writes to a temporary file beside `path`; Commit renames it over `path`.
+  explicit TXmlStreamWriter(const std::string& path);
+  // Writes into memory (tests); Text() gives the document after Commit.
+  TXmlStreamWriter();
+  ~TXmlStreamWriter() override;  // without Commit the temporary file is removed
+
+  void StartElement(std::string_view name) override;
+  void Attribute(std::string_view name, std::string_view value) override;
+  void EndElement() override;
+  // Ends the document and, for a file, renames the temporary file; throws EFileError.
+  void Commit();
+  const std::string& Text() const { return memory_; }
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  std::string memory_;
+};
+
+// Streaming reader: element by element, with the attributes of the current element.
+class TXmlStreamReader : public TXmlAttributes {
+ public:
+  enum class TNode { Element, EndElement, Other, End };
+  // Throws EFileError when the file cannot be opened.
+  explicit TXmlStreamReader(const std::string& path);
+  TXmlStreamReader(std::string_view text, const std::string& nameForMessages);
+  ~TXmlStreamReader() override;
+  TXmlStreamReader(const TXmlStreamReader&) = delete;
+  TXmlStreamReader& operator=(const TXmlStreamReader&) = delete;
+
+  // Moves to the next node. Throws EXmlError (file and line in the message) when the
+  // document is not well-formed or declares a DTD or entities.
+  TNode Next();
+  const std::string& Name() const { return name_; }
+  int Depth() const { return depth_; }
+  bool IsEmptyElement() const { return empty_; }
+  std::optional<std::string_view> Attribute(std::string_view name) const override;
+  const std::vector<std::pair<std::string, std::string>>& Attributes() const { return attrs_; }
+
+ private:
+  void Fail();
+  _xmlTextReader* reader_ = nullptr;
+  std::string fileName_;
+  std::string source_;  // for in-memory documents
+  std::string name_;
+  int depth_ = 0;
+  bool empty_ = false;
+  std::vector<std::pair<std::string, std::string>> attrs_;
+};
+
+}  // namespace orvanel
