@@ -38,6 +38,7 @@ class TTreeItem {
   uint32_t row_ = 0;
   bool isRoot_ = false;
   bool live_ = false;
+  bool detachMark_ = false;
 };
 
 class TCodeTree {
@@ -99,7 +100,7 @@ class TCodeTree {
  private:
   TTreeItem* NewItem(TTraceFileLine* line);
   void FreeItem(TTreeItem* item);
-  void Detach(TTreeItem* item);  // takes the item out of its parent's children
+  void DetachBatch(const std::vector<TTreeItem*>& items);
   static void Renumber(TTreeItem* parent, size_t from);
 
   TTreeItem root_;

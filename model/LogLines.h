@@ -1,6 +1,7 @@
 #pragma once
 // The lines of a trace log, held in one buffer (no allocation per line).
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,10 @@ namespace orvanel {
 class TLogLines {
  public:
   TLogLines() = default;
+  TLogLines(TLogLines&& other) noexcept;
+  TLogLines& operator=(TLogLines&& other) noexcept;
+  TLogLines(const TLogLines&) = delete;
+  TLogLines& operator=(const TLogLines&) = delete;
   // Splits the text at CR LF, CR or LF; a final line end adds no empty line.
   // The bytes are taken as UTF-8 when the whole text is valid UTF-8, else as Latin-1
   // (converted to UTF-8).

@@ -41,7 +41,7 @@ class TLineOwner {
 // A line owner that knows no labels and drops its messages into a list (tests, tools).
 class TSimpleLineOwner : public TLineOwner {
  public:
-  void Message(std::string text) override;
+  void Message(std::string text) override { Messages.push_back(std::move(text)); }
   TMappingNode* FindLabel(int64_t) override { return nullptr; }
   std::vector<std::string> Messages;
 };
