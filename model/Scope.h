@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "TraceLine.h"
@@ -37,6 +38,8 @@ class TMappingNode {
   const std::string& Address() const { return address_; }
   // The node's text: name "=" address.
   std::string Text() const { return name_ + "=" + address_; }
+  // An operand text (it holds "[", "#" or ",") rather than an address.
+  static bool IsOperandText(std::string_view address);
   // 0 when the address text holds "[", "#" or ","; otherwise its integer value.
   // Throws EConvertError for any other text that is no number.
   int64_t NumericAddress() const;
@@ -52,6 +55,8 @@ class TMappingNode {
   void RemoveReferrer(uint32_t slot);
   // Clears every reference of every referring line to this node.
   void ClearReferrers();
+  // Drops the line's entries (all kinds) and clears its references to this node.
+  void ForgetReferrer(TTraceFileLine* line);
 
   uint64_t Sequence() const { return sequence_; }  // order among its scope's children
 
@@ -96,6 +101,8 @@ class TScopedOffsets {
   void SetLine(uint32_t pos, TTraceFileLine* line) { entries_[pos].Line = line; }
   void Remove(uint32_t pos);
   void Clear();
+  // Drops the tombstones once they outnumber the live entries; entry positions change.
+  void CompactIfSparse();
 
   std::vector<Entry> entries_;  // removed entries stay as tombstones until Clear
   size_t live_ = 0;
@@ -116,7 +123,8 @@ class TScopeNode {
   TScopeManager* Manager() const { return manager_; }
 
   const TScopedOffsets& ScopedOffsets() const { return offsets_; }
-  // Appends a key as it stands (the map file reader), with or without a line.
+  // Appends a key as it stands (the map file reader), with or without a line; a line given
+  // leaves its old scope's list and takes this scope (its references stay as they are).
   void AppendScopedOffset(std::string key, TTraceFileLine* line);
   // The line-side part of AttachScope: enter the line under its key (or replace the line
   // stored there) and forget it from this scope.
@@ -148,6 +156,15 @@ class TScopeNode {
   uint64_t Sequence() const { return sequence_; }  // creation order within its manager
 
  private:
+  uint32_t AddEntry(std::string key, TTraceFileLine* line);
+  void RemoveEntry(uint32_t pos);
+  // Position of the entry that holds the line, found through the line's own bookkeeping.
+  uint32_t EntryOf(const TTraceFileLine* line) const;
+  // Leaves the manager (or was dropped by it): every line of this scope goes to `heir`
+  // without entering its list (none: the lines get no scope), every reference of a line to
+  // one of its mappings is cleared, the list is emptied.
+  void Abandon(TScopeNode* heir);
+
   TScopeManager* manager_;
   bool isGlobal_;
   std::string name_;
@@ -156,8 +173,12 @@ class TScopeNode {
   std::unordered_map<int64_t, std::vector<TMappingNode*>> byValue_;   // in child order
   std::unordered_map<std::string, std::vector<TMappingNode*>> byText_;  // exact text
   std::vector<TMappingNode*> invalid_;  // children whose text is no number, in child order
+  // Lines whose Scope is this scope but whose entry was taken over by a later line with the
+  // same key; they are still this scope's lines when the scope goes away.
+  std::unordered_set<TTraceFileLine*> displaced_;
   uint64_t nextChildSequence_ = 0;
   uint64_t sequence_ = 0;
+  bool registered_ = false;  // in its manager's ScopeIndex (keys are reported to it)
   friend class TScopeManager;
 };
 
@@ -171,6 +192,7 @@ class TOffsetLookup {
 class TScopeManager {
  public:
   TScopeManager();
+  // Touches no line: lines that outlive the manager must be detached first (Clear).
   virtual ~TScopeManager();
   TScopeManager(const TScopeManager&) = delete;
   TScopeManager& operator=(const TScopeManager&) = delete;
@@ -223,15 +245,21 @@ class TScopeManager {
  protected:
   void IndexAddress(TMappingNode* mapping);
   void UnindexAddress(TMappingNode* mapping);
-  void RemoveScope(TScopeNode* scope);
+  // Takes the scope out of the index and frees it; its remaining lines go to `heir`.
+  void RemoveScope(TScopeNode* scope, TScopeNode* heir);
+  // Appends a new scope to ScopeIndex and the tree.
+  TScopeNode* RegisterScope(std::unique_ptr<TScopeNode> scope);
 
   std::unique_ptr<TScopeManager> subManager_;
   TFileDialog fileDialog_;
   std::vector<std::unique_ptr<TScopeNode>> scopes_;
+  std::unordered_map<std::string, TScopeNode*> scopesByName_;  // lower-case name
+  std::vector<TScopeNode*> globals_;  // scopes with IsGlobal, in creation order
   std::unordered_map<std::string, std::vector<TMappingNode*>> addressIndex_;  // lower-case text
   // lower-case key -> scopes listing it, with the number of entries each has
   std::unordered_map<std::string, std::vector<std::pair<TScopeNode*, uint32_t>>> keyHolders_;
   uint64_t nextScopeSequence_ = 0;
+  friend class TScopeNode;
 };
 
 }  // namespace orvanel
