@@ -1,8 +1,9 @@
 // The ordered key list of a scope: entries stay in place when removed (tombstones) so that
 // every line can find its own entry by position; the tombstones are dropped in bulk.
+#include "Scope.h"
+
 #include <algorithm>
 
-#include "Scope.h"
 #include "TextUtils.h"
 
 namespace orvanel {

@@ -170,7 +170,7 @@ class TScopeNode {
   std::string name_;
   TScopedOffsets offsets_;
   std::vector<std::unique_ptr<TMappingNode>> mappings_;
-  std::unordered_map<int64_t, std::vector<TMappingNode*>> byValue_;   // in child order
+  std::unordered_map<int64_t, std::vector<TMappingNode*>> byValue_;     // in child order
   std::unordered_map<std::string, std::vector<TMappingNode*>> byText_;  // exact text
   std::vector<TMappingNode*> invalid_;  // children whose text is no number, in child order
   // Lines whose Scope is this scope but whose entry was taken over by a later line with the

@@ -18,7 +18,9 @@ TScopeManager::TScopeManager() = default;
 // Freeing the model touches no line: lines that outlive it must be detached first (Clear).
 TScopeManager::~TScopeManager() = default;
 
-void TScopeManager::Init() { subManager_ = CreateSubManager(); }
+void TScopeManager::Init() {
+  subManager_ = CreateSubManager();
+}
 
 // --- virtual operations ---------------------------------------------------------------------
 
@@ -31,7 +33,9 @@ void TScopeManager::SaveToFile(const std::string&) {}
 
 void TScopeManager::LoadFromFile(TOffsetLookup&, const std::string&) {}
 
-std::unique_ptr<TScopeManager> TScopeManager::CreateSubManager() { return nullptr; }
+std::unique_ptr<TScopeManager> TScopeManager::CreateSubManager() {
+  return nullptr;
+}
 
 void TScopeManager::DeleteMapping(TMappingNode* mapping) {
   if (mapping == nullptr) return;
@@ -74,15 +78,20 @@ TMappingNode* TScopeManager::AddMappingFromXml(TScopeNode* scope, const std::str
                                                const std::string& text) {
   if (scope == nullptr) return nullptr;
   // An operand text has no value to compare: its duplicate is the same text.
-  TMappingNode* existing = TMappingNode::IsOperandText(text) ? scope->FindMappingByText(text)
-                                               : scope->FindMappingByOffset(StrToInt(text));
+  TMappingNode* existing = TMappingNode::IsOperandText(text)
+                               ? scope->FindMappingByText(text)
+                               : scope->FindMappingByOffset(StrToInt(text));
   if (existing != nullptr) return existing;
   return AddMapping(scope, name, text);
 }
 
-TMappingNode* TScopeManager::FindMapping(int64_t, int64_t) { return nullptr; }
+TMappingNode* TScopeManager::FindMapping(int64_t, int64_t) {
+  return nullptr;
+}
 
-TMappingNode* TScopeManager::FindMappingByText(const std::string&, int64_t) { return nullptr; }
+TMappingNode* TScopeManager::FindMappingByText(const std::string&, int64_t) {
+  return nullptr;
+}
 
 TScopeNode* TScopeManager::FindScope(const TTraceFileLine& line, bool inCodeCache) {
   std::string key = std::to_string(line.Offset());
@@ -173,8 +182,7 @@ TScopeNode* TScopeManager::RegisterScope(std::unique_ptr<TScopeNode> scope) {
   node->sequence_ = NextScopeSequence();
   node->registered_ = true;
   // A node made before it was added may already list keys and hold mappings.
-  node->offsets_.ForEach(
-      [&](const TScopedOffsets::Entry& e) { KeyAdded(node, LowerCase(e.Key)); });
+  node->offsets_.ForEach([&](const TScopedOffsets::Entry& e) { KeyAdded(node, LowerCase(e.Key)); });
   for (const auto& mapping : node->Mappings()) IndexAddress(mapping.get());
   scopesByName_.emplace(LowerCase(node->Text()), node);
   if (node->IsGlobal()) globals_.push_back(node);

@@ -68,9 +68,10 @@ void TScopeNode::AppendScopedOffset(std::string key, TTraceFileLine* line) {
 void TScopeNode::EnterLine(TTraceFileLine* line) {
   if (line == nullptr) return;
   displaced_.erase(line);
-  const uint32_t pos = offsets_.Find(line->ScopeKey());
+  std::string key = line->ScopeKey();
+  const uint32_t pos = offsets_.Find(key);
   if (pos == TScopedOffsets::npos) {
-    AddEntry(line->ScopeKey(), line);
+    AddEntry(std::move(key), line);
     return;
   }
   TTraceFileLine* previous = offsets_.entries_[pos].Line;
@@ -106,8 +107,7 @@ void TScopeNode::MoveLinesTo(TScopeNode* target) {
     line->AttachScope(target);
     // A line that names another scope than this one does not leave this list by itself.
     const uint32_t first = offsets_.First();
-    if (first != TScopedOffsets::npos && offsets_.entries_[first].Line == line)
-      RemoveEntry(first);
+    if (first != TScopedOffsets::npos && offsets_.entries_[first].Line == line) RemoveEntry(first);
   }
 }
 
