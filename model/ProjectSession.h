@@ -1,0 +1,32 @@
+#pragma once
+// How the main window (and the batch converter) create, open and save projects.
+#include <memory>
+#include <string>
+
+#include "SnesProject.h"
+
+namespace orvanel {
+
+// A project of type 1 (first dialect) or 2 (debugger dialect), set up as the main window
+// sets up a new or opened project: its label manager's Global root and the register file
+// of the program's folder (`programDir` with a trailing separator; empty for none).
+std::unique_ptr<TSNESProject> CreateProject(int projectType, TUserInterface& ui,
+                                            const std::string& programDir);
+
+// The second half of "New": the Global scope, the import and conversion of the log named by
+// TraceLogDialog, then the map and label files when they exist.
+void StartNewProject(TSNESProject& project);
+
+// "New" with dialogs: asks for the trace log and the map file name; none when either is
+// cancelled.
+std::unique_ptr<TSNESProject> NewProject(int projectType, TUserInterface& ui,
+                                         const std::string& programDir);
+
+// "Open Project": reads the project type from the file's root element, creates that class
+// and reads the project with every file it names. A file that cannot be read, a root that
+// is not `project`, a missing, non-numeric or unknown project type, or any error while the
+// files are read throws with a clear message, and no project is left half open.
+std::unique_ptr<TSNESProject> OpenProject(const std::string& fileName, TUserInterface& ui,
+                                          const std::string& programDir);
+
+}  // namespace orvanel
