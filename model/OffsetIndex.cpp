@@ -52,8 +52,12 @@ struct TOffsetIndex::Impl {
 
   std::function<bool(int32_t)> fallsThrough;
   OwnerMap owners;
+  // The owners' records again, for the exact look-ups (most calls) without a walk down the
+  // ordered map.
+  std::unordered_map<int64_t, TTraceFileLine*> ownerAt;
   std::unique_ptr<Gap> tailGap;
-  // Comment entries by offset, in list order (the first answers a look-up).
+  // Comment entries by offset, in list order (the first answers a look-up). Few offsets:
+  // comments from log text all have offset 0.
   std::unordered_map<int64_t, std::set<Entry*, ListOrder>> commentsAt;
   // Every entry by record; a comment record registered twice stands in the list twice.
   std::unordered_multimap<const TTraceFileLine*, std::unique_ptr<Entry>> entries;
@@ -119,6 +123,7 @@ struct TOffsetIndex::Impl {
     const auto next = owners.erase(it);
     entry->owner = false;
     Merge(std::move(entry->ownGap), entry, GapBefore(next));
+    ownerAt.erase(entry->offset);
     commentsAt[entry->offset].insert(entry);
     return next;
   }
@@ -135,6 +140,7 @@ struct TOffsetIndex::Impl {
     entry->ownGap->key = entry->offset;
     taken = stop == owners.end() ? NewTailGap() : NewGap(stop->first);
     owners.emplace_hint(stop, entry->offset, entry.get());
+    ownerAt.emplace(entry->offset, line);
     entries.emplace(line, std::move(entry));
   }
 
@@ -173,6 +179,8 @@ struct TOffsetIndex::Impl {
   TTraceFileLine* Register(TTraceFileLine* line) {
     if (line == nullptr) return nullptr;
     const int64_t offset = line->Offset();
+    const auto known = ownerAt.find(offset);
+    if (known != ownerAt.end() && !known->second->IsComment()) return known->second;
     // The first owner at or above the offset that is not a comment stops the search.
     auto stop = owners.lower_bound(offset);
     while (stop != owners.end() && stop->second->line->IsComment()) stop = Demote(stop);
@@ -197,18 +205,19 @@ struct TOffsetIndex::Impl {
   }
 
   TTraceFileLine* Find(int64_t offset) const {
-    const auto owner = owners.find(offset);
+    const auto owner = ownerAt.find(offset);
     const auto comments = commentsAt.find(offset);
-    if (comments == commentsAt.end()) return owner == owners.end() ? nullptr : owner->second->line;
+    if (comments == commentsAt.end()) return owner == ownerAt.end() ? nullptr : owner->second;
     const Entry* comment = *comments->second.begin();
-    if (owner == owners.end()) return comment->line;
+    if (owner == ownerAt.end()) return comment->line;
     // A comment stands before the owner when its gap is the owner's own or an earlier one.
     const bool commentFirst = !comment->gap->tail && comment->gap->key <= offset;
-    return commentFirst ? comment->line : owner->second->line;
+    return commentFirst ? comment->line : owner->second;
   }
 
   void RemoveEntry(Entry* entry) {
     if (entry->owner) {
+      ownerAt.erase(entry->offset);
       const auto next = owners.erase(owners.find(entry->offset));
       Merge(std::move(entry->ownGap), nullptr, GapBefore(next));
       return;
@@ -227,6 +236,7 @@ struct TOffsetIndex::Impl {
 
   void Clear() {
     commentsAt.clear();
+    ownerAt.clear();
     owners.clear();
     entries.clear();
     tailGap = NewTailGap();

@@ -2,6 +2,10 @@
 // The project's trace line records ordered by address: one record per address. Behaves
 // exactly like an ordered list walked from the front (comment records included, standing
 // wherever the walk put them), at logarithmic cost per call.
+//
+// A record keeps its Offset while it is registered. It may turn into a comment (a branch
+// whose displacement does not convert): later searches skip it as they skip every comment.
+// A comment record never turns back into an instruction while registered.
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -28,7 +32,9 @@ class TOffsetIndex {
   TTraceFileLine* Register(TTraceFileLine* line);
   // The first record in list order whose Offset equals offset (comment records included).
   TTraceFileLine* Find(int64_t offset) const;
-  // Takes a record out of the index (a record that no tree item shows any more).
+  // Takes a record out of the index from every place it stands (a record that no tree item
+  // shows any more); the comments before it stay where they stand. Links of other records
+  // to it are left to the caller.
   void Remove(TTraceFileLine* line);
   void Clear();
   size_t Count() const;
