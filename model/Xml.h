@@ -13,7 +13,6 @@
 
 struct _xmlDoc;
 struct _xmlNode;
-struct _xmlTextReader;
 
 namespace orvanel {
 
@@ -133,6 +132,8 @@ class TXmlStreamWriter : public TXmlWriter {
 };
 
 // Streaming reader: element by element, with the attributes of the current element.
+// It runs libxml2's push parser with handlers of its own, so no tree is built; a document
+// of any depth is read without recursion.
 class TXmlStreamReader : public TXmlAttributes {
  public:
   enum class TNode { Element, EndElement, Other, End };
@@ -143,23 +144,30 @@ class TXmlStreamReader : public TXmlAttributes {
   TXmlStreamReader(const TXmlStreamReader&) = delete;
   TXmlStreamReader& operator=(const TXmlStreamReader&) = delete;
 
-  // Moves to the next node. Throws EXmlError (file and line in the message) when the
-  // document is not well-formed or declares a DTD or entities.
+  // Moves to the next node. As with libxml2's reader, an empty element (<a/>) gives an
+  // Element with IsEmptyElement() and no EndElement; <a></a> gives both. Other stands
+  // for text that is not blank, comments and processing instructions; End comes after the
+  // root element has ended and then again on every call. Throws EXmlError (file and line
+  // in the message) when the document is not well-formed or has a document type
+  // declaration (the nodes before the fault are delivered first); EFileError when the
+  // file cannot be read.
   TNode Next();
+  // Of the current Element or EndElement.
   const std::string& Name() const { return name_; }
-  int Depth() const { return depth_; }
+  int Depth() const { return depth_; }  // the root element has depth 0
   bool IsEmptyElement() const { return empty_; }
+  int Line() const { return line_; }  // where the start tag ends
   std::optional<std::string_view> Attribute(std::string_view name) const override;
+  // The attributes of the current Element in the order written.
   const std::vector<std::pair<std::string, std::string>>& Attributes() const { return attrs_; }
 
  private:
-  void Fail();
-  _xmlTextReader* reader_ = nullptr;
-  std::string fileName_;
-  std::string source_;  // for in-memory documents
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
   std::string name_;
   int depth_ = 0;
   bool empty_ = false;
+  int line_ = 0;
   std::vector<std::pair<std::string, std::string>> attrs_;
 };
 
