@@ -84,7 +84,7 @@ TEST(LogText, SplitsAtEveryKindOfLineEnd) {
 TEST(LogText, ReadsLatinOneWhenTheBytesAreNoUtf8) {
   auto utf8 = TLogLines::FromBytes("caf\xC3\xA9");
   EXPECT_EQ(utf8[0], "caf\xC3\xA9");
-  auto latin = TLogLines::FromBytes(std::string("caf\xE9\nx\0y", 7));
+  auto latin = TLogLines::FromBytes(std::string("caf\xE9\nx\0y", 8));
   EXPECT_EQ(latin[0], "caf\xC3\xA9");
   EXPECT_EQ(latin[1], std::string_view("x\0y", 3));  // NUL bytes stay in the line
 }
