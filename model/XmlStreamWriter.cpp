@@ -1,0 +1,172 @@
+// The streaming writer of large documents (trace data files). It serialises by itself
+// into a buffer that goes to the file in large pieces: libxml2's text writer escapes
+// attribute values one character at a time and takes several times as long for a
+// trace of a million lines. The escaping follows libxml2's own serialiser.
+#include <algorithm>
+#include <array>
+#include <optional>
+
+#include "AtomicFile.h"
+#include "Errors.h"
+#include "Xml.h"
+#include "XmlText.h"
+
+namespace orvanel {
+
+namespace {
+
+constexpr std::string_view kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+constexpr size_t kFlushSize = size_t{1} << 20;
+constexpr size_t kIndentWidth = 2;
+constexpr size_t kMaxIndent = static_cast<size_t>(TXmlStreamWriter::kIndentCap);
+
+constexpr std::array<char, 1 + kIndentWidth * kMaxIndent> MakeIndent() {
+  std::array<char, 1 + kIndentWidth * kMaxIndent> indent{};
+  indent[0] = '\n';
+  for (size_t i = 1; i < indent.size(); ++i) indent[i] = ' ';
+  return indent;
+}
+constexpr auto kIndent = MakeIndent();
+
+// A new line indented for the depth, which stops growing at the cap.
+void AppendIndent(std::string& out, size_t depth) {
+  out.append(kIndent.data(), 1 + kIndentWidth * std::min(depth, kMaxIndent));
+}
+
+}  // namespace
+
+struct TXmlStreamWriter::Impl {
+  std::optional<TAtomicFile> file;  // none in memory mode
+  std::string out;                  // not yet written (in memory mode the whole document)
+  std::string openNames;            // names of the open elements, one after the other
+  std::vector<size_t> nameStarts;   // where each open element's name starts in openNames
+  // Attribute names of the current element, followed by those of an earlier element that
+  // the current one has matched so far. Elements of one kind write the same names in the
+  // same order, so checking for a repeated name mostly costs one comparison.
+  std::vector<std::string> attributeNames;
+  size_t attributeCount = 0;  // of the current element
+  bool tagOpen = false;       // the current start tag still takes attributes
+  bool rootWritten = false;
+  bool committed = false;
+  std::string failure;  // the message of a failed write; the writer is unusable then
+
+  void CheckUsable() const {
+    if (!failure.empty()) throw EFileError(failure);
+    if (committed) throw EXmlError("The XML document has already been ended");
+  }
+
+  void Flush() {
+    try {
+      file->Write(out);
+    } catch (const EFileError& error) {
+      failure = error.what();
+      throw;
+    }
+    out.clear();
+  }
+
+  void FlushWhenFull() {
+    if (file && out.size() >= kFlushSize) Flush();
+  }
+
+  void CheckAttributeName(std::string_view name) {
+    if (attributeCount < attributeNames.size() && attributeNames[attributeCount] == name) {
+      return;
+    }
+    if (!xmltext::IsName(name)) {
+      throw EXmlError("'" + XmlSafeText(name) + "' is not a valid XML name");
+    }
+    for (size_t i = 0; i < attributeCount; ++i) {
+      if (attributeNames[i] == name) {
+        throw EXmlError("The attribute '" + std::string(name) + "' is written twice");
+      }
+    }
+    attributeNames.resize(attributeCount);
+    attributeNames.emplace_back(name);
+  }
+};
+
+TXmlStreamWriter::TXmlStreamWriter(const std::string& path) : impl_(std::make_unique<Impl>()) {
+  impl_->file.emplace(path);
+  impl_->out.reserve(kFlushSize + (kFlushSize >> 2));
+  impl_->out += kDeclaration;
+}
+
+TXmlStreamWriter::TXmlStreamWriter() : impl_(std::make_unique<Impl>()) {
+  impl_->out += kDeclaration;
+}
+
+TXmlStreamWriter::~TXmlStreamWriter() = default;
+
+void TXmlStreamWriter::StartElement(std::string_view name) {
+  Impl& w = *impl_;
+  w.CheckUsable();
+  if (!xmltext::IsName(name)) {
+    throw EXmlError("'" + XmlSafeText(name) + "' is not a valid XML name");
+  }
+  size_t depth = w.nameStarts.size();
+  if (depth == 0 && w.rootWritten) throw EXmlError("An XML document has only one root element");
+  if (w.tagOpen) w.out += '>';
+  if (depth > 0) AppendIndent(w.out, depth);
+  w.out += '<';
+  w.out += name;
+  w.nameStarts.push_back(w.openNames.size());
+  w.openNames += name;
+  w.tagOpen = true;
+  w.rootWritten = true;
+  w.attributeCount = 0;
+}
+
+void TXmlStreamWriter::Attribute(std::string_view name, std::string_view value) {
+  Impl& w = *impl_;
+  w.CheckUsable();
+  if (!w.tagOpen) throw EXmlError("An attribute can only follow the start of an element");
+  w.CheckAttributeName(name);
+  ++w.attributeCount;
+  w.out += ' ';
+  w.out += name;
+  w.out += "=\"";
+  xmltext::AppendAttributeValue(w.out, value);
+  w.out += '"';
+}
+
+void TXmlStreamWriter::EndElement() {
+  Impl& w = *impl_;
+  w.CheckUsable();
+  if (w.nameStarts.empty()) throw EXmlError("EndElement without an open element");
+  size_t start = w.nameStarts.back();
+  w.nameStarts.pop_back();
+  if (w.tagOpen) {
+    w.out += "/>";
+  } else {
+    AppendIndent(w.out, w.nameStarts.size());
+    w.out += "</";
+    w.out.append(w.openNames, start);
+    w.out += '>';
+  }
+  w.openNames.resize(start);
+  w.tagOpen = false;
+  w.FlushWhenFull();
+}
+
+void TXmlStreamWriter::Commit() {
+  Impl& w = *impl_;
+  w.CheckUsable();
+  if (!w.rootWritten) throw EXmlError("The XML document has no root element");
+  while (!w.nameStarts.empty()) EndElement();
+  w.out += '\n';
+  w.committed = true;
+  if (!w.file) {
+    memory_ = std::move(w.out);
+    return;
+  }
+  w.Flush();
+  try {
+    w.file->Commit();
+  } catch (const EFileError& error) {
+    w.failure = error.what();
+    throw;
+  }
+}
+
+}  // namespace orvanel
