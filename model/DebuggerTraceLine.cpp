@@ -66,7 +66,7 @@ void TDravikSNESTraceFileLine::ParseOperand(TLineOwner& owner, std::string_view 
     return;
   }
   // The operand ends at a blank or at a bracket glued to it.
-  operand_.assign(UpToAny(CopyFrom(text, 26), " ["));
+  operand_.assign(UpTo(CopyFrom(text, 26), ' ', '['));
   Indexed = operand_.find(',') != std::string::npos;
   if (!operand_.empty()) TTraceFileLine::ParseOperand(owner, text);
 }
@@ -89,7 +89,7 @@ void TDravikSNESTraceFileLine::ParseTarget(TLineOwner& owner, std::string_view t
 
 void TDravikSNESTraceFileLine::ParseRegisters(TLineOwner& owner, std::string_view text) {
   if (IsComment() || text.empty()) return;
-  const auto found = text.find(" A:");
+  const auto found = FindRegisterBlock(text);
   if (found == std::string_view::npos) return;
   const int64_t a = static_cast<int64_t>(found) + 2;  // column of the letter A
   TFieldReader read(text, a);

@@ -1,57 +1,96 @@
 #pragma once
 // Small pieces shared by the two log dialects when they cut a line into fields. Everything
-// works on views into the line; a number field is converted from a stack buffer.
+// works on views into the line. The plain fields of a real log (a few hexadecimal or decimal
+// digits) are read at once; every other text goes through the system's integer conversion,
+// which gives plain fields the same value.
+#include <array>
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <string_view>
 
 #include "TextUtils.h"
 
 namespace orvanel::line_cutting {
 
+// Value of a hexadecimal digit, or -1.
+inline int HexDigitValue(char c) {
+  static constexpr auto kTable = [] {
+    std::array<int8_t, 256> table{};
+    table.fill(-1);
+    for (int d = 0; d < 10; ++d) table['0' + d] = static_cast<int8_t>(d);
+    for (int d = 0; d < 6; ++d) table['a' + d] = table['A' + d] = static_cast<int8_t>(10 + d);
+    return table;
+  }();
+  return kTable[static_cast<unsigned char>(c)];
+}
+
+// One to seven hexadecimal digits and nothing else.
+inline bool PlainHex(std::string_view digits, int64_t& value) {
+  if (digits.empty() || digits.size() > 7) return false;
+  int64_t v = 0;
+  for (char c : digits) {
+    const int d = HexDigitValue(c);
+    if (d < 0) return false;
+    v = v * 16 + d;
+  }
+  value = v;
+  return true;
+}
+
+// One to nine decimal digits and nothing else.
+inline bool PlainDecimal(std::string_view digits, int64_t& value) {
+  if (digits.empty() || digits.size() > 9) return false;
+  int64_t v = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  value = v;
+  return true;
+}
+
+// The integer conversion of "$" followed by the digits.
+bool ConvertDollarText(std::string_view digits, int64_t& value);
+
 // Converts "$" followed by the text, as the integer conversion reads it.
 inline bool ConvertHex(std::string_view digits, int64_t& value) {
-  char buffer[32];
-  if (digits.size() + 1 > sizeof buffer) return TryStrToInt("$" + std::string(digits), value);
-  buffer[0] = '$';
-  digits.copy(buffer + 1, digits.size());
-  return TryStrToInt(std::string_view(buffer, digits.size() + 1), value);
+  return PlainHex(digits, value) || ConvertDollarText(digits, value);
+}
+
+// Converts a text as the integer conversion reads it.
+inline bool ConvertInteger(std::string_view text, int64_t& value) {
+  if (PlainDecimal(text, value)) return true;
+  if (text.size() >= 2 && text[0] == '$' && PlainHex(text.substr(1), value)) return true;
+  return TryStrToInt(text, value);
+}
+
+// Trim, with the common case of a field without blanks at its ends answered at once.
+inline std::string_view TrimField(std::string_view field) {
+  auto solid = [](char c) { return static_cast<unsigned char>(c) > ' '; };
+  if (!field.empty() && solid(field.front()) && solid(field.back())) return field;
+  return Trim(field);
 }
 
 // Whether the line carries "PTR" in any letter case (a line that is no instruction).
-inline bool ContainsPtr(std::string_view text) {
-  auto upper = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; };
-  for (size_t i = 0; i + 3 <= text.size(); ++i)
-    if (upper(text[i]) == 'P' && upper(text[i + 1]) == 'T' && upper(text[i + 2]) == 'R')
-      return true;
-  return false;
-}
+bool ContainsPtr(std::string_view text);
+
+// Zero-based position of the first " A:" (the start of the register block), or npos.
+size_t FindRegisterBlock(std::string_view text);
 
 // Instruction length from the trimmed bytes field: "D0" is 1 byte, "D0 F9" 2, and so on.
-inline std::optional<uint8_t> LengthOfBytesField(std::string_view trimmed) {
-  switch (trimmed.size()) {
-    case 2:
-      return 1;
-    case 5:
-      return 2;
-    case 8:
-      return 3;
-    case 11:
-      return 4;
-    default:
-      return std::nullopt;
-  }
-}
+std::optional<uint8_t> LengthOfBytesField(std::string_view trimmed);
 
 // MVN and MVP print their two banks as "7E 7F", blank included.
-inline bool IsBlockMove(std::string_view mnemonic) {
-  return SameText(mnemonic, "MVN") || SameText(mnemonic, "MVP");
-}
+bool IsBlockMove(std::string_view mnemonic);
 
-// The text up to, not including, the first of the stop characters, or all of it.
-inline std::string_view UpToAny(std::string_view text, std::string_view stops) {
-  return text.substr(0, text.find_first_of(stops));
+// The text up to, not including, the first stop character, or all of it.
+inline std::string_view UpTo(std::string_view text, char stop) {
+  return text.substr(0, text.find(stop));
+}
+inline std::string_view UpTo(std::string_view text, char stop, char otherStop) {
+  size_t n = 0;
+  while (n < text.size() && text[n] != stop && text[n] != otherStop) ++n;
+  return text.substr(0, n);
 }
 
 // Reads the number fields of a register block at columns relative to the letter A. A field
@@ -67,14 +106,14 @@ class TFieldReader {
   }
   uint16_t Decimal(int64_t offset, int64_t count) {
     int64_t value = 0;
-    if (!TryStrToInt(Field(offset, count), value)) ok_ = false;
+    if (!ConvertInteger(Field(offset, count), value)) ok_ = false;
     return static_cast<uint16_t>(value);
   }
   bool Ok() const { return ok_; }
 
  private:
   std::string_view Field(int64_t offset, int64_t count) const {
-    return Trim(CopyColumns(text_, a_ + offset, count));
+    return TrimField(CopyColumns(text_, a_ + offset, count));
   }
   std::string_view text_;
   int64_t a_;

@@ -67,11 +67,19 @@ int TSNESTraceFileLine::CallKind() const {
 
 // --- texts ------------------------------------------------------------------------------
 
+namespace {
+std::string AddressText(int64_t address) {
+  std::string text(1, '$');
+  text += IntToHex(address, 6);
+  return text;
+}
+}  // namespace
+
 std::string TSNESTraceFileLine::OffsetText() const {
-  return "$" + IntToHex(offset_, 6);
+  return AddressText(offset_);
 }
 std::string TSNESTraceFileLine::TargetText() const {
-  return "$" + IntToHex(targetOffset_, 6);
+  return AddressText(targetOffset_);
 }
 std::string TSNESTraceFileLine::RegisterKey() const {
   return IntToHex(targetOffset_ & 0xFFFF, 6);
@@ -142,12 +150,12 @@ void TSNESTraceFileLine::ParseOffset(TLineOwner& owner, std::string_view text) {
     return;
   }
   // $BB/AAAA: the bank and the address without the slash ($008005).
-  char digits[7];
-  const std::string_view bank = CopyColumns(text, 1, 3), address = CopyColumns(text, 5, 4);
+  char digits[6];
+  const std::string_view bank = CopyColumns(text, 2, 2), address = CopyColumns(text, 5, 4);
   bank.copy(digits, bank.size());
   address.copy(digits + bank.size(), address.size());
   int64_t value = 0;
-  if (!TryStrToInt(std::string_view(digits, bank.size() + address.size()), value)) {
+  if (!ConvertHex(std::string_view(digits, bank.size() + address.size()), value)) {
     owner.Message(std::string(text));
     SetIsComment(true);
     return;
@@ -192,7 +200,7 @@ void TSNESTraceFileLine::ParseOperand(TLineOwner& owner, std::string_view text) 
     SetFlag(lfHasOperand, true);
     return;
   }
-  operand_.assign(UpToAny(CopyFrom(text, 28), " "));
+  operand_.assign(UpTo(CopyFrom(text, 28), ' '));
   if (operand_.empty()) return;
   TTraceFileLine::ParseOperand(owner, text);
   Indexed = operand_.find(',') != std::string::npos;
@@ -211,10 +219,10 @@ void TSNESTraceFileLine::ParseTarget(TLineOwner& owner, std::string_view text) {
 void TSNESTraceFileLine::ReadBracket(TLineOwner& owner, std::string_view text, int64_t bracket) {
   SetHasTarget(true);
   std::string collected;  // a short bracket text stays in the string's own buffer
-  for (char c : UpToAny(CopyFrom(text, bracket + 1), "]"))
+  for (char c : UpTo(CopyFrom(text, bracket + 1), ']'))
     if (c != ':') collected.push_back(c);
   int64_t value = 0;
-  if (!TryStrToInt(collected, value)) {
+  if (!ConvertInteger(collected, value)) {
     owner.Message(std::string(text));
     SetIsComment(true);
     return;
@@ -238,7 +246,7 @@ void TSNESTraceFileLine::ClearRegisters() {
 
 void TSNESTraceFileLine::ParseRegisters(TLineOwner& owner, std::string_view text) {
   if (text.empty()) return;
-  const auto found = text.find(" A:");
+  const auto found = FindRegisterBlock(text);
   if (found == std::string_view::npos) return;
   const int64_t a = static_cast<int64_t>(found) + 2;  // column of the letter A
   TFieldReader read(text, a);
