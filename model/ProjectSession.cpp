@@ -1,0 +1,58 @@
+#include "ProjectSession.h"
+
+#include "Errors.h"
+#include "TextUtils.h"
+#include "Xml.h"
+
+namespace orvanel {
+
+std::unique_ptr<TSNESProject> CreateProject(int projectType, TUserInterface& ui,
+                                            const std::string& programDir) {
+  std::unique_ptr<TSNESProject> project;
+  if (projectType == 1)
+    project = std::make_unique<TSNESProject>(ui);
+  else if (projectType == 2)
+    project = std::make_unique<TDravikSNESTraceFileProject>(ui);
+  else
+    return nullptr;
+  project->Create();
+  if (TSNESLabelManager* labels = project->LabelManager()) labels->GetScope("Global", true);
+  if (!programDir.empty()) project->LoadRegisterFile(programDir);
+  return project;
+}
+
+void StartNewProject(TSNESProject& project) {
+  project.ScopeManager()->GetScope("Global", true);
+  project.ImportLog();
+  project.ScopeManager()->LoadFiles(project);
+}
+
+std::unique_ptr<TSNESProject> NewProject(int projectType, TUserInterface& ui,
+                                         const std::string& programDir) {
+  std::unique_ptr<TSNESProject> project = CreateProject(projectType, ui, programDir);
+  if (!project) return nullptr;
+  if (!ui.ExecuteFileDialog(project->TraceLogDialog)) return nullptr;
+  if (!ui.ExecuteFileDialog(project->ScopeManager()->FileDialog())) return nullptr;
+  StartNewProject(*project);
+  return project;
+}
+
+std::unique_ptr<TSNESProject> OpenProject(const std::string& fileName, TUserInterface& ui,
+                                          const std::string& programDir) {
+  TXmlDocument doc = TXmlDocument::LoadFile(fileName);
+  TXmlElement root = doc.Root();
+  if (!root || root.Name() != "project")
+    throw EXmlError("\"" + fileName + "\" is not an Orvanel project file (its root is not \"project\")");
+  std::optional<std::string_view> type = root.Attribute("projecttype");
+  if (!type)
+    throw EXmlError("\"" + fileName + "\" names no project type (\"projecttype\" is missing)");
+  int64_t projectType = StrToInt(*type);
+  std::unique_ptr<TSNESProject> project = CreateProject(static_cast<int>(projectType), ui, programDir);
+  if (!project || (projectType != 1 && projectType != 2))
+    throw EXmlError("\"" + fileName + "\" has the project type " + std::string(*type) +
+                    "; only 1 (Marro's SNES9x) and 2 (Dravik's SNES9x debugger) are known");
+  project->ReadProjectXml(doc);
+  return project;
+}
+
+}  // namespace orvanel
