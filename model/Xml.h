@@ -159,16 +159,20 @@ class TXmlStreamReader : public TXmlAttributes {
   int Line() const { return line_; }  // where the start tag ends
   std::optional<std::string_view> Attribute(std::string_view name) const override;
   // The attributes of the current Element in the order written.
-  const std::vector<std::pair<std::string, std::string>>& Attributes() const { return attrs_; }
+  const std::vector<std::pair<std::string, std::string>>& Attributes() const {
+    return kind_ == TNode::Element ? attrs_ : noAttributes_;
+  }
 
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
+  TNode kind_ = TNode::End;
   std::string name_;
   int depth_ = 0;
   bool empty_ = false;
   int line_ = 0;
-  std::vector<std::pair<std::string, std::string>> attrs_;
+  std::vector<std::pair<std::string, std::string>> attrs_;  // kept from element to element
+  const std::vector<std::pair<std::string, std::string>> noAttributes_;
 };
 
 }  // namespace orvanel

@@ -6,6 +6,7 @@
 #include <libxml/parserInternals.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 
@@ -18,6 +19,16 @@ namespace orvanel {
 namespace {
 
 constexpr size_t kChunkSize = size_t{1} << 16;
+// A node longer than 10 MB makes the push parser look through all of it again for every
+// chunk; doubling the chunk while no node comes out keeps that linear.
+constexpr size_t kMaxChunkSize = size_t{1} << 26;
+
+// Names come from the parser's dictionary, one pointer per distinct name: a name whose
+// pointers are those of the text already held need not be copied again.
+struct TNameKey {
+  const xmlChar* prefix = nullptr;
+  const xmlChar* local = nullptr;  // none: the text is not known to match
+};
 
 struct TNodeEvent {
   TXmlStreamReader::TNode kind = TXmlStreamReader::TNode::Other;
@@ -26,6 +37,8 @@ struct TNodeEvent {
   bool empty = false;
   int line = 0;
   std::vector<std::pair<std::string, std::string>> attributes;
+  TNameKey nameKey;
+  std::vector<TNameKey> attributeKeys;
 };
 
 struct TContextDeleter {
@@ -40,7 +53,10 @@ std::string_view View(const xmlChar* text) {
   return text == nullptr ? std::string_view() : reinterpret_cast<const char*>(text);
 }
 
-void AssignQualifiedName(std::string& out, const xmlChar* prefix, const xmlChar* local) {
+void AssignQualifiedName(std::string& out, TNameKey& key, const xmlChar* prefix,
+                         const xmlChar* local) {
+  if (key.local == local && key.prefix == prefix && local != nullptr) return;
+  key = {prefix, local};
   out.clear();
   if (prefix != nullptr) {
     out += View(prefix);
@@ -86,10 +102,13 @@ struct TReaderState {
   std::string source;                         // a document in memory
   size_t sourcePosition = 0;
   std::vector<char> chunk;
+  size_t chunkSize = kChunkSize;
 
   // The queue of parsed nodes; its entries are reused so that their strings keep their
   // capacity from element to element.
   std::vector<TNodeEvent> events;
+  TNameKey deliveredNameKey;  // of the reader's current name and attributes
+  std::vector<TNameKey> deliveredAttributeKeys;
   size_t queued = 0;
   size_t delivered = 0;
 
@@ -130,7 +149,7 @@ void OnStartElement(void* data, const xmlChar* local, const xmlChar* prefix, con
                     const xmlChar** attributes) {
   Guarded(data, [&](TReaderState& reader) {
     TNodeEvent& event = reader.Queue(TNode::Element);
-    AssignQualifiedName(event.name, prefix, local);
+    AssignQualifiedName(event.name, event.nameKey, prefix, local);
     event.depth = reader.depth++;
     reader.rootSeen = true;
     xmlParserInputPtr input = reader.context->input;
@@ -139,10 +158,12 @@ void OnStartElement(void* data, const xmlChar* local, const xmlChar* prefix, con
     reader.skipNextEnd = event.empty;
     event.line = input != nullptr ? input->line : 0;
     event.attributes.resize(static_cast<size_t>(namespaceCount + attributeCount));
+    event.attributeKeys.resize(event.attributes.size());
     size_t index = 0;
     for (int i = 0; i < namespaceCount; ++i, ++index) {
       const xmlChar* namespacePrefix = namespaces[2 * i];
       auto& [name, value] = event.attributes[index];
+      event.attributeKeys[index] = {};
       name = "xmlns";
       if (namespacePrefix != nullptr) (name += ':') += View(namespacePrefix);
       value.assign(View(namespaces[2 * i + 1]));
@@ -150,7 +171,7 @@ void OnStartElement(void* data, const xmlChar* local, const xmlChar* prefix, con
     for (int i = 0; i < attributeCount; ++i, ++index) {
       const xmlChar** attribute = attributes + 5 * i;  // local, prefix, URI, value, end
       auto& [name, value] = event.attributes[index];
-      AssignQualifiedName(name, attribute[1], attribute[0]);
+      AssignQualifiedName(name, event.attributeKeys[index], attribute[1], attribute[0]);
       AssignAttributeValue(value, View(attribute[3], attribute[4]));
     }
   });
@@ -164,10 +185,9 @@ void OnEndElement(void* data, const xmlChar* local, const xmlChar* prefix, const
       return;
     }
     TNodeEvent& event = reader.Queue(TNode::EndElement);
-    AssignQualifiedName(event.name, prefix, local);
+    AssignQualifiedName(event.name, event.nameKey, prefix, local);
     event.depth = reader.depth;
     event.empty = false;
-    event.attributes.clear();
   });
 }
 
@@ -178,9 +198,9 @@ void QueueOther(TReaderState& reader) {
   }
   TNodeEvent& event = reader.Queue(TNode::Other);
   event.name.clear();
+  event.nameKey = {};
   event.depth = reader.depth;
   event.empty = false;
-  event.attributes.clear();
 }
 
 void OnCharacters(void* data, const xmlChar* text, int length) {
@@ -241,7 +261,6 @@ void TReaderState::Start() {
   // limit of 256 levels (a deep call tree is a deep document). Nothing else it lifts can
   // be abused here, as no entity can ever be declared.
   xmlCtxtUseOptions(context.get(), XML_PARSE_NONET | XML_PARSE_HUGE);
-  chunk.resize(kChunkSize);
 }
 
 void TReaderState::Feed() {
@@ -249,16 +268,17 @@ void TReaderState::Feed() {
   size_t size = 0;
   bool last = false;
   if (file) {
+    if (chunk.size() < chunkSize) chunk.resize(chunkSize);
     ssize_t count = 0;
     do {
-      count = ::read(file->Fd(), chunk.data(), chunk.size());
+      count = ::read(file->Fd(), chunk.data(), chunkSize);
     } while (count < 0 && errno == EINTR);
     if (count < 0) throw EFileError(xmlparse::FileReadErrorMessage(fileName, errno));
     data = chunk.data();
     size = static_cast<size_t>(count);
     last = count == 0;
   } else {
-    size = std::min(kChunkSize, source.size() - sourcePosition);
+    size = std::min(chunkSize, source.size() - sourcePosition);
     data = source.data() + sourcePosition;
     sourcePosition += size;
     last = sourcePosition == source.size();
@@ -270,7 +290,10 @@ void TReaderState::Feed() {
       return;
     }
   }
-  if (!last) return;
+  if (!last) {
+    chunkSize = queued == 0 ? std::min(2 * chunkSize, kMaxChunkSize) : kChunkSize;
+    return;
+  }
   xmlParseChunk(context.get(), nullptr, 0, 1);
   if (errors.Refused() || !context->wellFormed) {
     failed = true;
@@ -311,25 +334,33 @@ TXmlStreamReader::TNode TXmlStreamReader::Next() {
     reader.delivered = reader.queued = 0;
     if (reader.failed) reader.errors.Throw();
     if (reader.finished) {
+      kind_ = TNode::End;
       name_.clear();
-      attrs_.clear();
+      reader.deliveredNameKey = {};
       depth_ = 0;
       empty_ = false;
-      return TNode::End;
+      return kind_;
     }
     reader.Feed();
   }
   TNodeEvent& event = reader.events[reader.delivered++];
-  // Swapping hands the strings over and gives their old buffers back to the queue.
+  // Swapping hands the strings over and gives their old buffers back to the queue. Only
+  // elements have attributes: their buffers go round among the elements' entries.
+  kind_ = event.kind;
   name_.swap(event.name);
-  attrs_.swap(event.attributes);
+  std::swap(reader.deliveredNameKey, event.nameKey);
+  if (kind_ == TNode::Element) {
+    attrs_.swap(event.attributes);
+    reader.deliveredAttributeKeys.swap(event.attributeKeys);
+  }
   depth_ = event.depth;
   empty_ = event.empty;
   line_ = event.line;
-  return event.kind;
+  return kind_;
 }
 
 std::optional<std::string_view> TXmlStreamReader::Attribute(std::string_view name) const {
+  if (kind_ != TNode::Element) return std::nullopt;
   for (const auto& [attributeName, value] : attrs_) {
     if (attributeName == name) return std::string_view(value);
   }

@@ -4,6 +4,7 @@
 // trace of a million lines. The escaping follows libxml2's own serialiser.
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <optional>
 
 #include "AtomicFile.h"
@@ -28,6 +29,16 @@ constexpr std::array<char, 1 + kIndentWidth * kMaxIndent> MakeIndent() {
 }
 constexpr auto kIndent = MakeIndent();
 
+constexpr uint32_t kNoNode = UINT32_MAX;
+constexpr size_t kMaxNameNodes = 4096;
+
+struct TNameNode {
+  std::string name;
+  uint32_t parent = 0;
+  uint32_t firstChild = kNoNode;
+  uint32_t nextSibling = kNoNode;
+};
+
 // A new line indented for the depth, which stops growing at the cap.
 void AppendIndent(std::string& out, size_t depth) {
   out.append(kIndent.data(), 1 + kIndentWidth * std::min(depth, kMaxIndent));
@@ -40,12 +51,13 @@ struct TXmlStreamWriter::Impl {
   std::string out;                  // not yet written (in memory mode the whole document)
   std::string openNames;            // names of the open elements, one after the other
   std::vector<size_t> nameStarts;   // where each open element's name starts in openNames
-  // Attribute names of the current element, followed by those of an earlier element that
-  // the current one has matched so far. Elements of one kind write the same names in the
-  // same order, so checking for a repeated name mostly costs one comparison.
-  std::vector<std::string> attributeNames;
-  size_t attributeCount = 0;  // of the current element
-  bool tagOpen = false;       // the current start tag still takes attributes
+  // The sequences of attribute names met so far, as a tree: a path from the root is the
+  // names of one element in order, each checked once to be valid and not repeated.
+  // Elements of one kind write the same names in the same order, so the check of a name
+  // mostly costs one comparison.
+  std::vector<TNameNode> names = std::vector<TNameNode>(1);
+  uint32_t namePath = 0;  // the node of the current element's last attribute
+  bool tagOpen = false;   // the current start tag still takes attributes
   bool rootWritten = false;
   bool committed = false;
   std::string failure;  // the message of a failed write; the writer is unusable then
@@ -69,20 +81,34 @@ struct TXmlStreamWriter::Impl {
     if (file && out.size() >= kFlushSize) Flush();
   }
 
+  void StartNamePath() {
+    if (names.size() > kMaxNameNodes) {  // a caller with ever new names
+      names.resize(1);
+      names[0].firstChild = kNoNode;
+    }
+    namePath = 0;
+  }
+
   void CheckAttributeName(std::string_view name) {
-    if (attributeCount < attributeNames.size() && attributeNames[attributeCount] == name) {
-      return;
+    for (uint32_t child = names[namePath].firstChild; child != kNoNode;
+         child = names[child].nextSibling) {
+      if (names[child].name == name) {
+        namePath = child;
+        return;
+      }
     }
     if (!xmltext::IsName(name)) {
       throw EXmlError("'" + XmlSafeText(name) + "' is not a valid XML name");
     }
-    for (size_t i = 0; i < attributeCount; ++i) {
-      if (attributeNames[i] == name) {
+    for (uint32_t node = namePath; node != 0; node = names[node].parent) {
+      if (names[node].name == name) {
         throw EXmlError("The attribute '" + std::string(name) + "' is written twice");
       }
     }
-    attributeNames.resize(attributeCount);
-    attributeNames.emplace_back(name);
+    auto added = static_cast<uint32_t>(names.size());
+    names.push_back({std::string(name), namePath, kNoNode, names[namePath].firstChild});
+    names[namePath].firstChild = added;
+    namePath = added;
   }
 };
 
@@ -114,7 +140,7 @@ void TXmlStreamWriter::StartElement(std::string_view name) {
   w.openNames += name;
   w.tagOpen = true;
   w.rootWritten = true;
-  w.attributeCount = 0;
+  w.StartNamePath();
 }
 
 void TXmlStreamWriter::Attribute(std::string_view name, std::string_view value) {
@@ -122,7 +148,6 @@ void TXmlStreamWriter::Attribute(std::string_view name, std::string_view value) 
   w.CheckUsable();
   if (!w.tagOpen) throw EXmlError("An attribute can only follow the start of an element");
   w.CheckAttributeName(name);
-  ++w.attributeCount;
   w.out += ' ';
   w.out += name;
   w.out += "=\"";
