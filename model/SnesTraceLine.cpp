@@ -305,14 +305,19 @@ void TSNESTraceFileLine::ReadXml(TLineOwner& owner, const TXmlAttributes& elemen
     if (value && !value->empty())
       reg = static_cast<std::remove_reference_t<decltype(reg)>>(StrToInt(*value));
   };
-  read("A", RegA);
-  read("X", RegX);
-  read("Y", RegY);
-  read("S", RegS);
-  read("D", RegD);
-  read("DB", RegDB);
-  read("HC", HCounter);
-  read("VC", VCounter);
+  try {
+    read("A", RegA);
+    read("X", RegX);
+    read("Y", RegY);
+    read("S", RegS);
+    read("D", RegD);
+    read("DB", RegDB);
+    read("HC", HCounter);
+    read("VC", VCounter);
+  } catch (...) {
+    DropLinks();  // the labels found above must not keep a line that is not made
+    throw;
+  }
   RegP.assign(element.Attribute("PS").value_or(std::string_view()));
   Indexed = element.Attribute("indexed") == "TRUE";
 }

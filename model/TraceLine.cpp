@@ -131,8 +131,19 @@ void TTraceFileLine::ReadXml(TLineOwner& owner, const TXmlAttributes& element) {
   opcodeVal_ = static_cast<int32_t>(RequiredInt(element, "opcodeval"));
   opcodeLabel_.assign(RequiredText(element, "opcodelabel"));
   opcodeLen_ = static_cast<uint8_t>(RequiredInt(element, "opcodelen") & 0xFF);
-  if (IsFlow()) SetTargetRef(owner.FindLabel(targetOffset_));
-  SetOffsetLabel(owner.FindLabel(offset_));
+  try {
+    if (IsFlow()) SetTargetRef(owner.FindLabel(targetOffset_));
+    SetOffsetLabel(owner.FindLabel(offset_));
+  } catch (...) {
+    DropLinks();
+    throw;
+  }
+}
+
+void TTraceFileLine::DropLinks() {
+  for (auto kind : {TRefKind::OffsetLabel, TRefKind::TargetRef, TRefKind::OperandRef})
+    SetRef(kind, nullptr);
+  AttachScope(nullptr);
 }
 
 void TTraceFileLine::WriteXml(TXmlWriter& writer) const {
@@ -188,8 +199,13 @@ std::unique_ptr<TTraceFileLine> TTraceFileLine::Clone(TLineOwner& owner) const {
   // A bare line has no dialect to cut with; its copy is a bare line of the same text.
   if (!copy) copy = FromText(owner, lineText_, false, nullptr);
   copy->SetFlags(flags_ & static_cast<uint8_t>(~lfIsCodeCacheLine));
-  copy->SetOffsetLabel(OffsetLabel());
-  copy->AttachScope(scope_);
+  try {
+    copy->SetOffsetLabel(OffsetLabel());
+    copy->AttachScope(scope_);  // may fail on a mapping whose address is no number
+  } catch (...) {
+    copy->DropLinks();
+    throw;
+  }
   copy->SetTextColor(textColor_);
   copy->SetTargetNode(targetNode_);
   copy->SetSuccessor(successor_);

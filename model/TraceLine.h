@@ -77,7 +77,8 @@ class TTraceFileLine {
   virtual void ParseOperand(TLineOwner&, std::string_view);  // base: sets HasOperand
   // A new unattached line of this line's own class cut from the text (not a comment by
   // argument, no log lines). The base class makes none.
-  virtual std::unique_ptr<TTraceFileLine> NewFromText(TLineOwner& owner, std::string_view text) const;
+  virtual std::unique_ptr<TTraceFileLine> NewFromText(TLineOwner& owner,
+                                                      std::string_view text) const;
   virtual bool IsFlow() const { return false; }
   virtual bool IsReturn() const { return false; }
   virtual std::string DisplayText() const;
@@ -183,6 +184,9 @@ class TTraceFileLine {
   virtual void ReadXml(TLineOwner& owner, const TXmlAttributes& element);
   // The message of an error escaping the cutting: text, "-", index of the first equal log line.
   static std::string CutErrorMessage(std::string_view text, const TLogLines* log);
+  // Lets go of every mapping and the scope, so that a line whose creation failed can go
+  // away without leaving itself behind in their lists.
+  void DropLinks();
 
   uint8_t flags_ = 0;
   std::string lineText_;

@@ -262,6 +262,41 @@ TEST(TraceLine, ReadXmlFindsLabelsForOffsetAndFlowTargets) {
   back->SetOffsetLabel(nullptr);
 }
 
+// A line whose creation fails goes away; it must not stay in the lists of its labels.
+TEST(TraceLine, FailedCreationLeavesNoReferrer) {
+  TMappingNode start("start", "$008000"), here("here", "$008005");
+  TLabelOwner owner;
+  owner.Labels = {{0x008000, &start}, {0x008005, &here}};
+  auto branch = TSNESTraceFileLine::FromText(owner, kSnesLine, false, nullptr);
+  TRecordingWriter writer;
+  branch->WriteXml(writer);
+  TFakeElement element = writer.AsElement();
+  element.Set("HC", "x");
+  EXPECT_THROW(TSNESTraceFileLine::FromXml(owner, element), EConvertError);
+  EXPECT_TRUE(start.Referrers().empty());
+  EXPECT_TRUE(here.Referrers().empty());
+
+  // A copy whose scope holds a mapping that is no number fails the same way.
+  TScopeNode scope(nullptr, false, "Main");
+  scope.AddChild(std::make_unique<TMappingNode>("bad", "zz"));
+  auto store = TSNESTraceFileLine::FromText(owner, kLoadLine, false, nullptr);
+  store->SetOffsetLabel(&here);
+  EXPECT_THROW(store->AttachScope(&scope), EConvertError);
+  store->AttachScope(nullptr);
+  EXPECT_TRUE(scope.ScopedOffsets().Empty());
+  // The copy of a line attached before the bad mapping came.
+  TScopeNode good(nullptr, false, "Good");
+  store->AttachScope(&good);
+  good.AddChild(std::make_unique<TMappingNode>("bad", "zz"));
+  EXPECT_THROW(store->Clone(owner), EConvertError);
+  EXPECT_EQ(here.Referrers().size(), 1u);  // only the original's
+  good.ScopedOffsets().ForEach([&](const TScopedOffsets::Entry& e) {
+    EXPECT_TRUE(e.Line == nullptr || e.Line == store.get());
+  });
+  store->SetOffsetLabel(nullptr);
+  store->AttachScope(nullptr);
+}
+
 TEST(TraceLine, CacheTwinLinksBothWays) {
   TTraceFileLine a, b, c;
   a.SetCacheTwin(&b);
