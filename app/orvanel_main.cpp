@@ -1,5 +1,7 @@
-// The desktop program: the application title, the main window, the message loop.
+// The desktop program: the application title, the main window, the message loop. A project
+// file given on the command line is opened at start.
 #include <QApplication>
+#include <QStringList>
 
 #include "MainWindow.h"
 
@@ -9,5 +11,7 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationDisplayName(QStringLiteral("Orvanel"));
   orvanel::ui::TForm1 window;
   window.show();
+  QStringList args = QApplication::arguments();
+  if (args.size() > 1) window.OpenProjectFile(args.at(1));
   return QApplication::exec();
 }
