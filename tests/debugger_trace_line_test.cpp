@@ -98,16 +98,6 @@ TEST(DebuggerTraceLine, BracketAfterAnyBlanksOrGluedToTheOperand) {
   EXPECT_TRUE(owner.Messages.empty());
 }
 
-TEST(DebuggerTraceLine, JumpsTakeTheBankOfTheInstruction) {
-  TSimpleLineOwner owner;
-  EXPECT_EQ(Cut(owner, Line("$02/8000", "4C 00 90", "JMP $9000 [$00:9000]"))->TargetOffset(),
-            0x029000);
-  EXPECT_EQ(Cut(owner, Line("$02/8000", "5C 00 90 00", "JMP $009000 [$00:9000]"))->TargetOffset(),
-            0x009000);
-  EXPECT_EQ(Cut(owner, Line("$02/8000", "AD 00 90", "LDA $9000 [$9000]"))->TargetOffset(),
-            0x029000);
-}
-
 TEST(DebuggerTraceLine, MnemonicIsTrimmedAndImpliedHasNoOperand) {
   TSimpleLineOwner owner;
   auto line = Cut(owner, Line("$00/8093", "8B", "PHB"));

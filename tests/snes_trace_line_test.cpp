@@ -67,6 +67,7 @@ TEST(SnesTraceLine, WorkedExampleGivesEveryField) {
   EXPECT_EQ(line->BranchDisplacement(owner), 249);
   EXPECT_EQ(line->OffsetText(), "$008005");
   EXPECT_EQ(line->TargetText(), "$008000");
+  EXPECT_EQ(line->RegisterKey(), "008000");
   EXPECT_EQ(line->TextColor(), 0);
   EXPECT_TRUE(owner.Messages.empty());
 }
@@ -139,6 +140,7 @@ TEST(SnesTraceLine, CommaInOperandMakesItIndexed) {
   EXPECT_TRUE(line->Indexed);
   EXPECT_TRUE(line->HasTarget());
   EXPECT_EQ(line->TargetOffset(), 0x7E2197);
+  EXPECT_EQ(line->RegisterKey(), "002197");  // the register lookup uses the low word only
   EXPECT_EQ(line->OpcodeLen(), 4);
 
   TRecordingWriter writer;
@@ -319,18 +321,6 @@ TEST(SnesTraceLine, OpcodeClasses) {
   line.SetOpcodeVal(0x6B);
   EXPECT_TRUE(line.IsReturn());
   EXPECT_FALSE(line.IsFlow());
-}
-
-TEST(SnesTraceLine, RegisterKeyIsTheLowWordOfTheTarget) {
-  TSNESTraceFileLine line;
-  line.SetTargetOffset(0x7E2100);
-  EXPECT_EQ(line.RegisterKey(), "002100");
-  line.SetTargetOffset(0x00420B);
-  EXPECT_EQ(line.RegisterKey(), "00420B");
-  line.SetOffset(0x7E0010);
-  EXPECT_EQ(line.OffsetText(), "$7E0010");
-  line.SetTargetOffset(0x1234567);
-  EXPECT_EQ(line.TargetText(), "$1234567");
 }
 
 TEST(SnesTraceLine, BranchDisplacementReadsTheOperand) {
