@@ -1,8 +1,11 @@
 #pragma once
 // The XML layer on libxml2: a small DOM for small files (project, map, label, register
 // files) and a streaming writer and reader for trace data files, which can be hundreds of
-// MB. Reading never touches the network, never loads a DTD and refuses documents that
-// declare entities. Every file is written to a temporary file and renamed over the old one.
+// MB. Reading never touches the network, never loads a DTD and refuses every document with
+// a document type declaration, the only place where entities can be declared. Every file is
+// written to a temporary file and renamed over the old one. Names of elements and
+// attributes are checked (EXmlError), and every text and attribute value written goes
+// through XmlSafeText, so every file written is well-formed.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -46,10 +49,14 @@ class TXmlElement : public TXmlAttributes {
   _xmlNode* Raw() const { return node_; }
 
   std::string Name() const;
+  // The view lives until the attribute is changed (a value made of several pieces, which
+  // only a document built by hand has, until the next call on this handle).
   std::optional<std::string_view> Attribute(std::string_view name) const override;
+  // Replaces an attribute in its place or adds it after the others.
   void SetAttribute(std::string_view name, std::string_view value);
-  // The element's text content (empty when it has none).
+  // The element's own text and CDATA children joined (empty when it has none).
   std::string Text() const;
+  // Replaces the element's own text; child elements stay.
   void SetText(std::string_view text);
   TXmlElement AppendChild(std::string_view name);
   // Child elements only (comments, text and processing instructions are passed over).
@@ -58,6 +65,7 @@ class TXmlElement : public TXmlAttributes {
   TXmlElement NextSiblingElement() const;
   TXmlElement PreviousSiblingElement() const;
   std::vector<TXmlElement> ChildElements() const;
+  // Any child node: element, text, comment or processing instruction.
   bool HasChildNodes() const;
 
  private:
@@ -90,7 +98,8 @@ class TXmlDocument {
   // A new document, version "1.0", encoding "UTF-8", with a root element of that name.
   static TXmlDocument Create(std::string_view rootName);
   // Throws EXmlError with the library's message naming the file and line, EFileError when
-  // the file cannot be read.
+  // the file cannot be read. Blank text between elements is dropped, so that the document
+  // is indented anew when saved; libxml2 refuses documents more than 256 levels deep.
   static TXmlDocument LoadFile(const std::string& path);
   static TXmlDocument LoadString(std::string_view text, const std::string& nameForMessages);
 
@@ -108,7 +117,11 @@ class TXmlDocument {
 };
 
 // Streaming writer with indentation that grows with depth only up to a cap, so that a
-// tree thousands of levels deep does not give a file quadratic in its depth.
+// tree thousands of levels deep does not give a file quadratic in its depth. The text is
+// the same as libxml2 gives for the same tree (attribute values escaped alike, tab, line
+// feed and carriage return as character references). Misuse (an attribute after a child,
+// a repeated attribute name, a second root, no root at Commit) throws EXmlError; a failed
+// write throws EFileError, removes the temporary file and leaves the writer unusable.
 class TXmlStreamWriter : public TXmlWriter {
  public:
   static constexpr int kIndentCap = 40;

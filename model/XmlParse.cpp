@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
@@ -20,6 +21,7 @@ void TParseErrors::Record(const _xmlError& error) {
   while (!message_.empty() && (message_.back() == '\n' || message_.back() == ' ')) {
     message_.pop_back();
   }
+  std::replace(message_.begin(), message_.end(), '\n', ' ');  // "...!\nBytes: 0xFF"
   line_ = error.line;
   fatal_ = fatal;
 }
@@ -30,6 +32,11 @@ void TParseErrors::Refuse(_xmlParserCtxt* context, std::string reason) {
   message_ = std::move(reason);
   line_ = context->input != nullptr ? context->input->line : 0;
   xmlStopParser(context);
+}
+
+void TParseErrors::Rephrase(const _xmlParserCtxt* context, std::string message) {
+  message_ = std::move(message);
+  if (line_ == 0 && context->input != nullptr) line_ = context->input->line;
 }
 
 void TParseErrors::Throw() const {

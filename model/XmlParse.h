@@ -21,8 +21,10 @@ class TParseErrors {
   // Stops the parser and keeps the reason as the document's error.
   void Refuse(_xmlParserCtxt* context, std::string reason);
   bool Refused() const { return refused_; }
-  // Puts a clearer message in place of the library's, at the same line.
-  void Rephrase(std::string message) { message_ = std::move(message); }
+  bool HasMessage() const { return !message_.empty(); }
+  // Puts a clearer message in place of the library's (at the parser's line when the
+  // library gave none).
+  void Rephrase(const _xmlParserCtxt* context, std::string message);
   // Throws EXmlError naming the file and line with the library's message.
   [[noreturn]] void Throw() const;
 

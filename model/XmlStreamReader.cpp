@@ -117,6 +117,7 @@ struct TReaderState {
   bool failed = false;       // the parser stopped on an error, thrown once the queue is empty
   bool finished = false;     // the whole document is parsed
   bool rootSeen = false;
+  bool encodingFailed = false;
 
   TNodeEvent& Queue(TXmlStreamReader::TNode kind) {
     if (queued == events.size()) events.emplace_back();
@@ -127,6 +128,7 @@ struct TReaderState {
 
   void Start();
   void Feed();
+  bool HasFailed(int parseResult);
 };
 
 TReaderState& ImplOf(void* data) {
@@ -263,6 +265,16 @@ void TReaderState::Start() {
   xmlCtxtUseOptions(context.get(), XML_PARSE_NONET | XML_PARSE_HUGE);
 }
 
+bool TReaderState::HasFailed(int parseResult) {
+  if (errors.Refused() || !context->wellFormed) return true;
+  if (parseResult != XML_ERR_INVALID_ENCODING) return false;
+  encodingFailed = true;
+  if (!errors.HasMessage()) {
+    errors.Rephrase(context.get(), "The bytes of the document do not match its encoding");
+  }
+  return true;
+}
+
 void TReaderState::Feed() {
   const char* data = nullptr;
   size_t size = 0;
@@ -284,8 +296,10 @@ void TReaderState::Feed() {
     last = sourcePosition == source.size();
   }
   if (size > 0) {
-    xmlParseChunk(context.get(), data, static_cast<int>(size), 0);
-    if (errors.Refused() || !context->wellFormed) {
+    int result = xmlParseChunk(context.get(), data, static_cast<int>(size), 0);
+    // A parser that has stopped before the end of its input has failed, even when it
+    // kept no error (an encoding error only halts it).
+    if (HasFailed(result) || context->instate == XML_PARSER_EOF) {
       failed = true;
       return;
     }
@@ -294,15 +308,16 @@ void TReaderState::Feed() {
     chunkSize = queued == 0 ? std::min(2 * chunkSize, kMaxChunkSize) : kChunkSize;
     return;
   }
-  xmlParseChunk(context.get(), nullptr, 0, 1);
-  if (errors.Refused() || !context->wellFormed) {
+  if (HasFailed(xmlParseChunk(context.get(), nullptr, 0, 1))) {
     failed = true;
     // At the end of its input the push parser only says "Extra content at the end of
     // the document"; the usual words for a cut-off or empty document are clearer.
-    if (!errors.Refused() && depth > 0 && context->name != nullptr) {
-      errors.Rephrase("Premature end of data in tag " + std::string(View(context->name)));
-    } else if (!errors.Refused() && !rootSeen) {
-      errors.Rephrase("Document is empty");
+    if (errors.Refused() || encodingFailed) return;
+    if (depth > 0 && context->name != nullptr) {
+      errors.Rephrase(context.get(),
+                      "Premature end of data in tag " + std::string(View(context->name)));
+    } else if (!rootSeen) {
+      errors.Rephrase(context.get(), "Document is empty");
     }
     return;
   }

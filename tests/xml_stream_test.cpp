@@ -331,6 +331,13 @@ TEST(XmlStreamReader, MalformedDocumentNamesFileLineAndReason) {
         "<r><!-- x </r>", "<r/>junk", "<r><1/></r>"}) {
     EXPECT_NE(ReadError(broken), "") << broken;
   }
+  // A byte that the declared encoding cannot convert halts the parser without an error
+  // of its own; the halt is a failure all the same.
+  EXPECT_NE(ReadError("<?xml version='1.0' encoding='Shift_JIS'?><r><a/><b>\x81'</b></r>"), "");
+  // libxml2 splits some messages over two lines; the message is one line.
+  std::string bytes = ReadError("<r a='\xC3'/>");
+  EXPECT_NE(bytes.find("Bytes: 0xC3"), std::string::npos) << bytes;
+  EXPECT_EQ(bytes.find('\n'), std::string::npos) << bytes;
 }
 
 TEST(XmlStreamReader, NodesBeforeAFaultAreDelivered) {

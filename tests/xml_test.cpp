@@ -307,6 +307,13 @@ TEST(XmlDocumentErrors, MalformedDocumentNamesFileLineAndReason) {
         "<?xml version='1.0'?><?xml?><r/>", "<r><![CDATA[x</r>", "<r><!-- x </r>"}) {
     EXPECT_NE(LoadError(broken), "") << broken;
   }
+  // A byte that the declared encoding cannot convert halts the parser without an error
+  // of its own; the halt is a failure all the same.
+  EXPECT_NE(LoadError("<?xml version='1.0' encoding='Shift_JIS'?><r><a/><b>\x81'</b></r>"), "");
+  // libxml2 splits some messages over two lines; the message is one line.
+  std::string bytes = LoadError("<r a='\xC3'/>");
+  EXPECT_NE(bytes.find("Bytes: 0xC3"), std::string::npos) << bytes;
+  EXPECT_EQ(bytes.find('\n'), std::string::npos) << bytes;
 }
 
 TEST(XmlDocumentErrors, TruncatedDocumentsFailCleanly) {
