@@ -117,9 +117,10 @@ class TXmlDocument {
 };
 
 // Streaming writer with indentation that grows with depth only up to a cap, so that a
-// tree thousands of levels deep does not give a file quadratic in its depth. The text is
-// the same as libxml2 gives for the same tree (attribute values escaped alike, tab, line
-// feed and carriage return as character references). Misuse (an attribute after a child,
+// tree thousands of levels deep does not give a file quadratic in its depth. Up to 30
+// levels (where libxml2's own indentation stops growing) the text is the same as libxml2
+// gives for the same tree: attribute values escaped alike, tab, line feed and carriage
+// return as character references. Misuse (an attribute after a child,
 // a repeated attribute name, a second root, no root at Commit) throws EXmlError; a failed
 // write throws EFileError, removes the temporary file and leaves the writer unusable.
 class TXmlStreamWriter : public TXmlWriter {
