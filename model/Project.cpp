@@ -74,11 +74,13 @@ void TProject::Create() {
   ownScopeManager_ = CreateScopeManager();
   scopeManager_ = ownScopeManager_.get();
   codeCache_ = CreateCodeCache(scopeManager_);
+  if (codeCache_) codeCache_->cacheOwner_ = this;
 }
 
 void TProject::CreateShared(TSNESScopeManager* scopeManager) {
   scopeManager_ = scopeManager;
   codeCache_ = CreateCodeCache(scopeManager);
+  if (codeCache_) codeCache_->cacheOwner_ = this;
 }
 
 std::unique_ptr<TTraceFileLine> TProject::CreateLine(std::string_view, bool, const TLogLines*) {

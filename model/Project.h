@@ -7,16 +7,19 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "Bookmarks.h"
 #include "CodeTree.h"
+#include "EditingEvents.h"
 #include "LineStore.h"
 #include "LogLines.h"
 #include "MessageLog.h"
 #include "OffsetIndex.h"
 #include "SnesScopeManager.h"
 #include "TraceLine.h"
+#include "TreeEditing.h"
 #include "UserInterface.h"
 
 namespace orvanel {
@@ -48,6 +51,7 @@ class TPendingTargets {
   size_t Count() const { return count_; }
   bool Contains(int64_t target) const { return map_.count(target) != 0; }
   void Forget(TTraceFileLine* line);  // a record going away
+  void ForgetAll(const std::unordered_set<TTraceFileLine*>& lines);  // many at once
   void Clear() { map_.clear(); count_ = 0; }
 
  private:
@@ -62,6 +66,7 @@ class TTargetIndex {
   void Add(int64_t target, TTraceFileLine* line) { map_[target].push_back(line); }
   const std::vector<TTraceFileLine*>* Find(int64_t target) const;
   void Forget(TTraceFileLine* line);
+  void ForgetAll(const std::unordered_set<TTraceFileLine*>& lines);  // many at once
   void Clear() { map_.clear(); }
   size_t Count() const { return map_.size(); }
 
@@ -174,6 +179,39 @@ class TProject : public TLineOwner, public TOffsetLookup {
   TPendingTargets& PendingTargets() { return pendingTargets_; }
   TTargetIndex& TargetIndex() { return targetIndex_; }
 
+  // --- editing of the tree (TreeEditing.cpp, RecordRemoval.cpp, CodeCache.cpp) ----------
+  // Delete and Cancel delete the selection, Insert inserts a comment line, Ctrl sets
+  // ControlDown; false for a key the tree leaves to others.
+  virtual bool CodeKeyDown(TEditKey key);
+  virtual void CodeKeyUp(TEditKey key);
+  // Asks "Would you like to delete the selected nodes?"; on Yes deletes every selected node
+  // with its subtree (a project with a code cache keeps code cache lines) and clears Saved.
+  // False when the answer was No.
+  bool DeleteSelection();
+  // Deletes items of this tree with their subtrees. Every record that no item shows any
+  // more leaves every index, list and link (in this project and its partner: its code
+  // cache, or the project whose cache it is) and is freed. One batch; the observers of
+  // EditEvents are told once.
+  void DeleteItems(const std::vector<TTreeItem*>& items);
+  // An empty comment line just before the selected node, unless that shows a code cache line.
+  TTreeItem* InsertComment();
+  // In-place renaming: comment lines only; the text becomes the line's comment.
+  bool CodeEditing(const TTreeItem* item) const;
+  bool CodeEdited(TTreeItem* item, const std::string& text);
+  // The drag object of the selection; none when nothing is selected.
+  std::unique_ptr<TCodeDraggedObj> StartDrag();
+  // Whether a drop of the drag would be taken; `underMouse` may be none.
+  virtual bool CodeDragOver(const TCodeDraggedObj* source, TTreeItem* underMouse);
+  // The drop on `target`; none when there is no node under the drop point.
+  virtual void CodeDragDrop(const TCodeDraggedObj* source, TTreeItem* target);
+  // Copies the line and subtree of an item of any tree as the last child of parent (top
+  // level when none); returns the copy of the item.
+  TTreeItem* CopySubtree(const TTreeItem* source, TTreeItem* parent, TTraceFileLine* twin,
+                         uint8_t extraFlags, int imageIndex);
+  // The project whose code cache this is; none for a project.
+  TProject* CacheOwner() const { return cacheOwner_; }
+  TEditSubject& EditEvents() { return editEvents_; }
+
   // --- line owner ------------------------------------------------------------------------
   void Message(std::string text) override { messages_.Add(std::move(text)); }
   TMappingNode* FindLabel(int64_t offset) override;
@@ -217,6 +255,17 @@ class TProject : public TLineOwner, public TOffsetLookup {
   // Register names from "Mappings.xml": key "reg002140" -> (name, description).
   bool registerFileLoaded_ = false;
   std::unordered_map<std::string, std::pair<std::string, std::string>> registers_;
+
+  // --- editing of the tree ------------------------------------------------------------------
+  // Whether a drop may take the dragged nodes: from this tree or (a code cache) from its
+  // project's, none of them a line read from a code cache file.
+  bool TakesDrag(const TCodeDraggedObj* source) const;
+  // Moves dropped nodes inside this tree in the drop mode.
+  void MoveDropped(const std::vector<TTreeItem*>& nodes, TTreeItem* target);
+  // Takes the records out of every index, list and link, tells the observers, frees them.
+  void FreeRecords(const TRemoval& removal);
+  TProject* cacheOwner_ = nullptr;
+  TEditSubject editEvents_{*this};
 };
 
 }  // namespace orvanel

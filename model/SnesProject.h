@@ -47,6 +47,11 @@ class TSNESCodeCache : public TDravikSNESTraceFileProject {
   std::unique_ptr<TTraceFileLine> CreateLineFromXml(const TXmlAttributes& element) override;
   std::unique_ptr<TSNESCodeCache> CreateCodeCache(TSNESScopeManager*) override { return nullptr; }
   void WriteSubtree(TXmlWriter& writer, const TTreeItem* item) const override;
+  // The node under the mouse becomes the selected node: the copies go beside it.
+  bool CodeDragOver(const TCodeDraggedObj* source, TTreeItem* underMouse) override;
+  // Nodes of its project's tree are copied (a line already cached is skipped); its own
+  // nodes are moved.
+  void CodeDragDrop(const TCodeDraggedObj* source, TTreeItem* target) override;
 };
 
 }  // namespace orvanel
