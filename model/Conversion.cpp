@@ -293,7 +293,7 @@ void TConverter::ExitLabel(TTraceFileLine* line) {
   if (!line->IsFlow() || !target || !target->IsReturn() || line->TargetRef()) return;
   TSNESLabelManager* labels = p_.LabelManager();
   if (!labels) return;
-  TMappingNode* exitLabel = labels->AddLabel("$" + IntToHex(target->Offset(), 6), "exit");
+  TMappingNode* exitLabel = labels->AddLabel(DollarHex(target->Offset()), "exit");
   line->SetTargetRef(exitLabel);
   target->SetOffsetLabel(exitLabel);
 }

@@ -108,7 +108,7 @@ void TSNESScopeManager::LoadFiles(TOffsetLookup& project) {
 }
 
 TMappingNode* TSNESScopeManager::FindMapping(int64_t offset, int64_t address) {
-  return FindMappingByText("$" + IntToHex(address, 6), offset);
+  return FindMappingByText(DollarHex(address), offset);
 }
 
 TMappingNode* TSNESScopeManager::FindMappingByText(const std::string& text, int64_t offset) {

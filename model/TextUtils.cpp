@@ -87,6 +87,12 @@ std::string IntToHex(int64_t value, int digits) {
   return out;
 }
 
+std::string DollarHex(int64_t value) {
+  std::string text(1, '$');
+  text += IntToHex(value, 6);
+  return text;
+}
+
 std::string_view CopyColumns(std::string_view text, int64_t column, int64_t count) {
   if (count <= 0) return {};
   if (column < 1) {

@@ -22,6 +22,8 @@ std::string InvalidIntegerMessage(std::string_view text);
 // Upper-case hexadecimal digits of the 64-bit pattern of the value, at least `digits` wide
 // (a negative value gives 16 digits, as the toolkit's 64-bit formatting does).
 std::string IntToHex(int64_t value, int digits);
+// "$" and at least six upper-case hexadecimal digits: the offset text of an address.
+std::string DollarHex(int64_t value);
 
 // Characters from 1-based column `column` on, at most `count` of them; what lies past the
 // end of the text is simply not there (an empty result when the column is past the end).
