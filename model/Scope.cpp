@@ -13,7 +13,11 @@ constexpr size_t kMinTombstonesToCompact = 32;
 }
 
 uint32_t TScopedOffsets::Find(std::string_view key) const {
-  auto it = byKey_.find(LowerCase(key));
+  return FindLower(LowerCase(key));
+}
+
+uint32_t TScopedOffsets::FindLower(const std::string& lowerKey) const {
+  auto it = byKey_.find(lowerKey);
   if (it == byKey_.end() || it->second.empty()) return npos;
   return it->second.front();
 }
@@ -29,9 +33,10 @@ std::vector<TScopedOffsets::Entry> TScopedOffsets::LiveEntries() const {
   return result;
 }
 
-uint32_t TScopedOffsets::Append(std::string key, TTraceFileLine* line) {
+uint32_t TScopedOffsets::Append(std::string key, const std::string& lowerKey,
+                                TTraceFileLine* line) {
   const auto pos = static_cast<uint32_t>(entries_.size());
-  byKey_[LowerCase(key)].push_back(pos);
+  byKey_[lowerKey].push_back(pos);
   entries_.push_back(Entry{std::move(key), line, true});
   if (live_ == 0) firstLive_ = pos;
   ++live_;
@@ -39,14 +44,14 @@ uint32_t TScopedOffsets::Append(std::string key, TTraceFileLine* line) {
   return pos;
 }
 
-void TScopedOffsets::Remove(uint32_t pos) {
+void TScopedOffsets::Remove(uint32_t pos, const std::string& lowerKey) {
   if (pos >= entries_.size() || !entries_[pos].Live) return;
   Entry& entry = entries_[pos];
-  auto it = byKey_.find(LowerCase(entry.Key));
+  auto it = byKey_.find(lowerKey);
   if (it != byKey_.end()) {
     auto& positions = it->second;
+    // An emptied entry stays: a line attached again brings the same key straight back.
     positions.erase(std::find(positions.begin(), positions.end(), pos));
-    if (positions.empty()) byKey_.erase(it);
   }
   entry.Live = false;
   entry.Line = nullptr;
@@ -68,18 +73,22 @@ void TScopedOffsets::Clear() {
 
 void TScopedOffsets::CompactIfSparse() {
   const size_t tombstones = entries_.size() - live_;
-  if (tombstones < kMinTombstonesToCompact || tombstones <= live_) return;
+  if (tombstones < kMinTombstonesToCompact || tombstones <= 4 * live_) return;
   std::vector<Entry> kept;
   kept.reserve(live_);
-  byKey_.clear();
+  std::vector<uint32_t> moved(entries_.size(), npos);
   for (uint32_t old = 0; old < entries_.size(); ++old) {
     Entry& e = entries_[old];
     if (!e.Live) continue;
     const auto pos = static_cast<uint32_t>(kept.size());
+    moved[old] = pos;
     if (e.Line != nullptr && e.Line->scopeEntry_ == old) e.Line->scopeEntry_ = pos;
-    byKey_[LowerCase(e.Key)].push_back(pos);
     kept.push_back(std::move(e));
   }
+  // The key index holds live positions only, in ascending order; moving every entry down
+  // keeps that order, so the positions are renumbered where they stand.
+  for (auto& [lowerKey, positions] : byKey_)
+    for (uint32_t& pos : positions) pos = moved[pos];
   entries_ = std::move(kept);
   firstLive_ = 0;
 }

@@ -97,11 +97,14 @@ class TScopedOffsets {
 
  private:
   friend class TScopeNode;
-  uint32_t Append(std::string key, TTraceFileLine* line);
+  // `lowerKey` is the key in lower case (callers have it already).
+  uint32_t Append(std::string key, const std::string& lowerKey, TTraceFileLine* line);
+  uint32_t FindLower(const std::string& lowerKey) const;
   void SetLine(uint32_t pos, TTraceFileLine* line) { entries_[pos].Line = line; }
-  void Remove(uint32_t pos);
+  void Remove(uint32_t pos, const std::string& lowerKey);
   void Clear();
-  // Drops the tombstones once they outnumber the live entries; entry positions change.
+  // Drops the tombstones once they outnumber the live entries four times (every line of a
+  // loop leaves and enters its scope's list on every pass); entry positions change.
   void CompactIfSparse();
 
   std::vector<Entry> entries_;  // removed entries stay as tombstones until Clear
@@ -157,6 +160,7 @@ class TScopeNode {
 
  private:
   uint32_t AddEntry(std::string key, TTraceFileLine* line);
+  uint32_t AddEntry(std::string key, const std::string& lowerKey, TTraceFileLine* line);
   void RemoveEntry(uint32_t pos);
   // Position of the entry that holds the line, found through the line's own bookkeeping.
   uint32_t EntryOf(const TTraceFileLine* line) const;

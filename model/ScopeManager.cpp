@@ -156,8 +156,8 @@ void TScopeManager::KeyRemoved(TScopeNode* scope, const std::string& lowerKey) {
   auto holder = std::find_if(holders.begin(), holders.end(),
                              [&](const auto& entry) { return entry.first == scope; });
   if (holder == holders.end()) return;
+  // An emptied entry stays: a line attached again brings the same key straight back.
   if (--holder->second == 0) holders.erase(holder);
-  if (holders.empty()) keyHolders_.erase(it);
 }
 
 // --- index upkeep ---------------------------------------------------------------------------

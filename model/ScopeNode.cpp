@@ -35,16 +35,21 @@ TScopeNode::~TScopeNode() = default;
 // --- the key list --------------------------------------------------------------------------
 
 uint32_t TScopeNode::AddEntry(std::string key, TTraceFileLine* line) {
-  std::string lowerKey = LowerCase(key);
-  const uint32_t pos = offsets_.Append(std::move(key), line);
+  const std::string lowerKey = LowerCase(key);
+  return AddEntry(std::move(key), lowerKey, line);
+}
+
+uint32_t TScopeNode::AddEntry(std::string key, const std::string& lowerKey,
+                              TTraceFileLine* line) {
+  const uint32_t pos = offsets_.Append(std::move(key), lowerKey, line);
   if (registered_ && manager_ != nullptr) manager_->KeyAdded(this, lowerKey);
   return pos;
 }
 
 void TScopeNode::RemoveEntry(uint32_t pos) {
   if (pos >= offsets_.entries_.size() || !offsets_.entries_[pos].Live) return;
-  std::string lowerKey = LowerCase(offsets_.entries_[pos].Key);
-  offsets_.Remove(pos);
+  const std::string lowerKey = LowerCase(offsets_.entries_[pos].Key);
+  offsets_.Remove(pos, lowerKey);
   if (registered_ && manager_ != nullptr) manager_->KeyRemoved(this, lowerKey);
 }
 
@@ -69,9 +74,10 @@ void TScopeNode::EnterLine(TTraceFileLine* line) {
   if (line == nullptr) return;
   displaced_.erase(line);
   std::string key = line->ScopeKey();
-  const uint32_t pos = offsets_.Find(key);
+  const std::string lowerKey = LowerCase(key);
+  const uint32_t pos = offsets_.FindLower(lowerKey);
   if (pos == TScopedOffsets::npos) {
-    AddEntry(std::move(key), line);
+    AddEntry(std::move(key), lowerKey, line);
     return;
   }
   TTraceFileLine* previous = offsets_.entries_[pos].Line;
