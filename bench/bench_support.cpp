@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -108,6 +109,15 @@ double Now() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+double CpuNow() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 void WriteRegisterFile(const std::string& folder) {
   struct TRegister {
     unsigned Address;
@@ -162,6 +172,39 @@ void WriteRegisterFile(const std::string& folder) {
   }
   out << "</registers>\n";
   if (!out) throw std::runtime_error("cannot write " + folder + "Mappings.xml");
+}
+
+namespace {
+
+struct TRunFolder {
+  TRunFolder() : Path(MakeTempFolder("bench") + "/") { WriteRegisterFile(Path); }
+  ~TRunFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(Path, ec);
+  }
+  std::string Path;
+  std::map<std::string, TGeneratedLog> Logs;
+};
+
+TRunFolder& Run() {
+  static TRunFolder folder;
+  return folder;
+}
+
+}  // namespace
+
+const std::string& RunFolder() {
+  return Run().Path;
+}
+
+const TGeneratedLog& GeneratedLog(const std::string& name, const TLogShape& shape) {
+  TRunFolder& run = Run();
+  auto it = run.Logs.find(name);
+  if (it != run.Logs.end()) return it->second;
+  TGeneratedLog log;
+  log.Path = run.Path + name + ".log";
+  log.Stats = WriteLogFile(shape, log.Path);
+  return run.Logs.emplace(name, std::move(log)).first->second;
 }
 
 }  // namespace orvanel::bench

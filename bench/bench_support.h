@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "UserInterface.h"
+#include "log_generator.h"
 
 namespace orvanel::bench {
 
@@ -52,8 +53,23 @@ int64_t CurrentRssKb();    // resident memory of this process now
 int64_t PeakRssKb();       // the most resident memory this process has had
 int64_t HeapInUseBytes();  // bytes allocated and not yet freed (malloc's count)
 
-// Seconds on a steady clock.
+// Seconds on a steady clock, and processor seconds (user and system) of this process. On a
+// busy machine the second tells what the work itself cost.
 double Now();
+double CpuNow();
+
+// The folder of this run of a benchmark program (with a trailing separator), made on first
+// use under the temporary folder and removed when the program ends. It holds a register
+// description file "Mappings.xml" (so that projects made with it as the program folder name
+// the hardware registers), the generated logs and the files the measurements write.
+const std::string& RunFolder();
+
+struct TGeneratedLog {
+  std::string Path;
+  TLogStats Stats;
+};
+// The log of that shape, written into the run folder on first use.
+const TGeneratedLog& GeneratedLog(const std::string& name, const TLogShape& shape);
 
 // Writes a register description file "Mappings.xml" into the folder (with a trailing
 // separator) that names the registers the generated logs touch.
