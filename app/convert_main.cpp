@@ -1,7 +1,5 @@
 // orvanel-convert: does headlessly what "New" followed by "Save Project" does, or, with
 // --resave, what "Open Project" followed by "Save Project As" does.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -52,56 +50,12 @@ bool ParseOptions(int argc, char* argv[], TOptions& o) {
   return o.files.size() == 2;
 }
 
-std::string WithExtension(const std::string& path, const char* ext) {
-  return fs::path(path).replace_extension(ext).string();
-}
-
-std::string Absolute(const std::string& path) {
-  std::error_code ec;
-  fs::path p = fs::absolute(path, ec);
-  return ec ? path : p.lexically_normal().string();
-}
-
 // The folder of the program, where "Mappings.xml" may lie.
 std::string ProgramDir() {
   std::error_code ec;
   fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   if (ec) return {};
   return exe.parent_path().string() + "/";
-}
-
-// Names every file of the project after the project file.
-void NameFiles(orvanel::TSNESProject& project, const std::string& projectFile) {
-  project.ProjectFileName = Absolute(projectFile);
-  project.TraceDataDialog.FileName = Absolute(WithExtension(projectFile, ".tfd"));
-}
-
-int Convert(const TOptions& o, orvanel::app::TConsoleUserInterface& ui) {
-  const std::string& log = o.files[0];
-  const std::string& projectFile = o.files[1];
-  std::error_code ec;
-  if (!fs::is_regular_file(log, ec)) {
-    std::fprintf(stderr, "orvanel-convert: the log \"%s\" does not exist\n", log.c_str());
-    return 1;
-  }
-  auto project = orvanel::CreateProject(o.debugger ? 2 : 1, ui, ProgramDir());
-  project->TraceLogDialog.FileName = log;
-  project->ScopeManager()->FileDialog().FileName =
-      Absolute(o.map.empty() ? WithExtension(projectFile, ".tfm") : o.map);
-  project->LabelManager()->FileDialog().FileName =
-      Absolute(o.labels.empty() ? WithExtension(projectFile, ".tlm") : o.labels);
-  orvanel::StartNewProject(*project);
-  NameFiles(*project, projectFile);
-  return project->Save() ? 0 : 1;
-}
-
-int Resave(const TOptions& o, orvanel::app::TConsoleUserInterface& ui) {
-  auto project = orvanel::OpenProject(o.files[0], ui, ProgramDir());
-  const std::string& out = o.files[1];
-  NameFiles(*project, out);
-  project->ScopeManager()->FileDialog().FileName = Absolute(WithExtension(out, ".tfm"));
-  project->LabelManager()->FileDialog().FileName = Absolute(WithExtension(out, ".tlm"));
-  return project->Save() ? 0 : 1;
 }
 
 }  // namespace
@@ -118,7 +72,20 @@ int main(int argc, char* argv[]) {
   }
   orvanel::app::TConsoleUserInterface ui;
   try {
-    return options.resave ? Resave(options, ui) : Convert(options, ui);
+    bool saved;
+    if (options.resave) {
+      saved = orvanel::ResaveProject(options.files[0], options.files[1], ui, ProgramDir());
+    } else {
+      orvanel::TConvertOptions convert;
+      convert.LogFile = options.files[0];
+      convert.ProjectFile = options.files[1];
+      convert.Debugger = options.debugger;
+      convert.MapFile = options.map;
+      convert.LabelFile = options.labels;
+      convert.ProgramDir = ProgramDir();
+      saved = orvanel::ConvertLogToProject(convert, ui);
+    }
+    return saved ? 0 : 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "orvanel-convert: %s\n", e.what());
     return 1;

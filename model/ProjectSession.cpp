@@ -1,5 +1,7 @@
 #include "ProjectSession.h"
 
+#include <filesystem>
+
 #include "Errors.h"
 #include "TextUtils.h"
 #include "Xml.h"
@@ -53,6 +55,52 @@ std::unique_ptr<TSNESProject> OpenProject(const std::string& fileName, TUserInte
                     "; only 1 (Marro's SNES9x) and 2 (Dravik's SNES9x debugger) are known");
   project->ReadProjectXml(doc);
   return project;
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string WithExtension(const std::string& path, const char* ext) {
+  return fs::path(path).replace_extension(ext).string();
+}
+
+std::string Absolute(const std::string& path) {
+  std::error_code ec;
+  fs::path p = fs::absolute(path, ec);
+  return ec ? path : p.lexically_normal().string();
+}
+
+// Names the project file and the trace data file after the project file.
+void NameFiles(TSNESProject& project, const std::string& projectFile) {
+  project.ProjectFileName = Absolute(projectFile);
+  project.TraceDataDialog.FileName = Absolute(WithExtension(projectFile, ".tfd"));
+}
+
+}  // namespace
+
+bool ConvertLogToProject(const TConvertOptions& o, TUserInterface& ui) {
+  std::error_code ec;
+  if (!fs::is_regular_file(o.LogFile, ec))
+    throw EFileError("The log \"" + o.LogFile + "\" does not exist");
+  auto project = CreateProject(o.Debugger ? 2 : 1, ui, o.ProgramDir);
+  project->TraceLogDialog.FileName = o.LogFile;
+  project->ScopeManager()->FileDialog().FileName =
+      Absolute(o.MapFile.empty() ? WithExtension(o.ProjectFile, ".tfm") : o.MapFile);
+  project->LabelManager()->FileDialog().FileName =
+      Absolute(o.LabelFile.empty() ? WithExtension(o.ProjectFile, ".tlm") : o.LabelFile);
+  StartNewProject(*project);
+  NameFiles(*project, o.ProjectFile);
+  return project->Save();
+}
+
+bool ResaveProject(const std::string& inFile, const std::string& outFile, TUserInterface& ui,
+                   const std::string& programDir) {
+  auto project = OpenProject(inFile, ui, programDir);
+  NameFiles(*project, outFile);
+  project->ScopeManager()->FileDialog().FileName = Absolute(WithExtension(outFile, ".tfm"));
+  project->LabelManager()->FileDialog().FileName = Absolute(WithExtension(outFile, ".tlm"));
+  return project->Save();
 }
 
 }  // namespace orvanel

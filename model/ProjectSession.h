@@ -29,4 +29,21 @@ std::unique_ptr<TSNESProject> NewProject(int projectType, TUserInterface& ui,
 std::unique_ptr<TSNESProject> OpenProject(const std::string& fileName, TUserInterface& ui,
                                           const std::string& programDir);
 
+// What the batch converter does: "New" with the dialect followed by "Save Project", every
+// file named after the project file unless a map or label file is given. The map and label
+// files are read first when they exist. Throws on any file error; false when nothing was saved.
+struct TConvertOptions {
+  std::string LogFile;
+  std::string ProjectFile;  // PROJECT.tfp
+  bool Debugger = false;
+  std::string MapFile;      // empty: PROJECT.tfm
+  std::string LabelFile;    // empty: PROJECT.tlm
+  std::string ProgramDir;   // where "Mappings.xml" may lie; empty for none
+};
+bool ConvertLogToProject(const TConvertOptions& options, TUserInterface& ui);
+
+// Opens a project as "Open Project" does and saves it with all its files under a new name.
+bool ResaveProject(const std::string& inFile, const std::string& outFile, TUserInterface& ui,
+                   const std::string& programDir);
+
 }  // namespace orvanel
