@@ -305,19 +305,14 @@ void TSNESTraceFileLine::ReadXml(TLineOwner& owner, const TXmlAttributes& elemen
     if (value && !value->empty())
       reg = static_cast<std::remove_reference_t<decltype(reg)>>(StrToInt(*value));
   };
-  try {
-    read("A", RegA);
-    read("X", RegX);
-    read("Y", RegY);
-    read("S", RegS);
-    read("D", RegD);
-    read("DB", RegDB);
-    read("HC", HCounter);
-    read("VC", VCounter);
-  } catch (...) {
-    DropLinks();  // the labels found above must not keep a line that is not made
-    throw;
-  }
+  read("A", RegA);
+  read("X", RegX);
+  read("Y", RegY);
+  read("S", RegS);
+  read("D", RegD);
+  read("DB", RegDB);
+  read("HC", HCounter);
+  read("VC", VCounter);
   RegP.assign(element.Attribute("PS").value_or(std::string_view()));
   Indexed = element.Attribute("indexed") == "TRUE";
 }

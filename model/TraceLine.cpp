@@ -32,7 +32,14 @@ bool IsBracketOrBrace(std::string_view trimmed) {
 
 TTraceFileLine::TTraceFileLine() = default;
 
-TTraceFileLine::~TTraceFileLine() = default;
+// A record that goes away while its mappings and scope live on (a duplicate that lost to the
+// record already indexed, a line whose creation failed) leaves no trace in their lists. When
+// the whole model goes, its owner clears these links before the records are freed.
+TTraceFileLine::~TTraceFileLine() {
+  for (TMappingNode* mapping : refs_)
+    if (mapping != nullptr) mapping->ForgetReferrer(this);  // every kind at once
+  if (scope_ != nullptr) scope_->ForgetLine(this);
+}
 
 std::unique_ptr<TTraceFileLine> TTraceFileLine::FromText(TLineOwner& owner, std::string_view text,
                                                          bool isComment, const TLogLines* log) {
@@ -131,19 +138,8 @@ void TTraceFileLine::ReadXml(TLineOwner& owner, const TXmlAttributes& element) {
   opcodeVal_ = static_cast<int32_t>(RequiredInt(element, "opcodeval"));
   opcodeLabel_.assign(RequiredText(element, "opcodelabel"));
   opcodeLen_ = static_cast<uint8_t>(RequiredInt(element, "opcodelen") & 0xFF);
-  try {
-    if (IsFlow()) SetTargetRef(owner.FindLabel(targetOffset_));
-    SetOffsetLabel(owner.FindLabel(offset_));
-  } catch (...) {
-    DropLinks();
-    throw;
-  }
-}
-
-void TTraceFileLine::DropLinks() {
-  for (auto kind : {TRefKind::OffsetLabel, TRefKind::TargetRef, TRefKind::OperandRef})
-    SetRef(kind, nullptr);
-  AttachScope(nullptr);
+  if (IsFlow()) SetTargetRef(owner.FindLabel(targetOffset_));
+  SetOffsetLabel(owner.FindLabel(offset_));
 }
 
 void TTraceFileLine::WriteXml(TXmlWriter& writer) const {
@@ -199,13 +195,8 @@ std::unique_ptr<TTraceFileLine> TTraceFileLine::Clone(TLineOwner& owner) const {
   // A bare line has no dialect to cut with; its copy is a bare line of the same text.
   if (!copy) copy = FromText(owner, lineText_, false, nullptr);
   copy->SetFlags(flags_ & static_cast<uint8_t>(~lfIsCodeCacheLine));
-  try {
-    copy->SetOffsetLabel(OffsetLabel());
-    copy->AttachScope(scope_);  // may fail on a mapping whose address is no number
-  } catch (...) {
-    copy->DropLinks();
-    throw;
-  }
+  copy->SetOffsetLabel(OffsetLabel());
+  copy->AttachScope(scope_);
   copy->SetTextColor(textColor_);
   copy->SetTargetNode(targetNode_);
   copy->SetSuccessor(successor_);

@@ -53,6 +53,8 @@ class TTraceFileLine {
  public:
   // A bare line: no fields, no flags (the plain comment line of the Insert key).
   TTraceFileLine();
+  // Leaves the Referrers of its mappings and the list of its scope. So a line must not
+  // outlive them, unless their owner has cleared the links first (the scope manager's Clear).
   virtual ~TTraceFileLine();
   TTraceFileLine(const TTraceFileLine&) = delete;
   TTraceFileLine& operator=(const TTraceFileLine&) = delete;
@@ -184,9 +186,6 @@ class TTraceFileLine {
   virtual void ReadXml(TLineOwner& owner, const TXmlAttributes& element);
   // The message of an error escaping the cutting: text, "-", index of the first equal log line.
   static std::string CutErrorMessage(std::string_view text, const TLogLines* log);
-  // Lets go of every mapping and the scope, so that a line whose creation failed can go
-  // away without leaving itself behind in their lists.
-  void DropLinks();
 
   uint8_t flags_ = 0;
   std::string lineText_;

@@ -341,18 +341,19 @@ TEST(SnesTraceLine, BranchDisplacementReadsTheOperand) {
 }
 
 TEST(SnesTraceLine, DisplayTextNamesScopeLabelTargetAndOperand) {
+  // The scope and mappings outlive the lines that refer to them.
+  TScopeNode main(nullptr, false, "Main");
+  TMappingNode reset("reset", "$008005"), loop("loop", "$008000"), operand("disp", "$F9"),
+      mode("MODE", "#$0034");
   TSimpleLineOwner owner;
   auto line = Cut(owner, kExample);
   EXPECT_EQ(line->DisplayText(), ".$008005 BNE $F9 [$008000]");  // no scope: starts with "."
-  TScopeNode main(nullptr, false, "Main");
   line->AttachScope(&main);
   EXPECT_EQ(line->DisplayText(), "Main.$008005 BNE $F9 [$008000]");
-  TMappingNode reset("reset", "$008005");
   line->SetOffsetLabel(&reset);
   EXPECT_EQ(line->DisplayText(), "Main.reset: BNE $F9 [$008000]");
 
   // The target is named by the register, else by the target or operand mapping.
-  TMappingNode loop("loop", "$008000"), operand("disp", "$F9");
   line->SetOperandRef(&operand);
   EXPECT_EQ(line->DisplayText(), "Main.reset: BNE disp [$008000]");
   line->SetTargetRef(&loop);
@@ -363,7 +364,6 @@ TEST(SnesTraceLine, DisplayTextNamesScopeLabelTargetAndOperand) {
   // Without a target the operand, or its mapping, is shown.
   auto load = Cut(owner, Line("$00/809D", "A9 34 00", "LDA #$0034"));
   EXPECT_EQ(load->DisplayText(), ".$00809D LDA #$0034");
-  TMappingNode mode("MODE", "#$0034");
   load->SetOperandRef(&mode);
   EXPECT_EQ(load->DisplayText(), ".$00809D LDA MODE");
   auto implied = Cut(owner, Line("$00/8093", "8B", "PHB"));
@@ -373,7 +373,6 @@ TEST(SnesTraceLine, DisplayTextNamesScopeLabelTargetAndOperand) {
   EXPECT_EQ(comment->DisplayText(), "--- frame 5 ---");
   comment->SetComment("first frame");
   EXPECT_EQ(comment->DisplayText(), "first frame");
-  line->AttachScope(nullptr);
 }
 
 TEST(SnesTraceLine, WriteXmlAppendsTheRegistersInOrder) {

@@ -297,6 +297,34 @@ TEST(TraceLine, FailedCreationLeavesNoReferrer) {
   store->AttachScope(nullptr);
 }
 
+// A duplicate record read from a data file is dropped once the index holds another line of
+// its address; the lines that stay must still find their own entries.
+TEST(TraceLine, ARecordThatGoesAwayLeavesTheListsOfItsNodes) {
+  TMappingNode start("start", "$008000"), here("here", "$008005");
+  TLabelOwner owner;
+  owner.Labels = {{0x008000, &start}, {0x008005, &here}};
+  TScopeNode scope(nullptr, false, "Main");
+  auto kept = TSNESTraceFileLine::FromText(owner, kSnesLine, false, nullptr);
+  TRecordingWriter writer;
+  kept->WriteXml(writer);
+  auto first = TSNESTraceFileLine::FromXml(owner, writer.AsElement());
+  first->AttachScope(&scope);
+  {
+    auto duplicate = TSNESTraceFileLine::FromXml(owner, writer.AsElement());
+    duplicate->SetOperandRef(&start);
+    EXPECT_EQ(start.Referrers().size(), 3u);
+    duplicate->AttachScope(&scope);  // takes over the key from the first
+  }
+  ASSERT_EQ(start.Referrers().size(), 1u);
+  EXPECT_EQ(start.Referrers()[0].Line, first.get());
+  ASSERT_EQ(here.Referrers().size(), 1u);
+  EXPECT_EQ(here.Referrers()[0].Line, first.get());
+  scope.ScopedOffsets().ForEach([](const TScopedOffsets::Entry& e) { EXPECT_EQ(e.Line, nullptr); });
+  first->SetTargetRef(nullptr);  // its own slot is still right
+  EXPECT_TRUE(start.Referrers().empty());
+  first->AttachScope(nullptr);
+}
+
 TEST(TraceLine, CacheTwinLinksBothWays) {
   TTraceFileLine a, b, c;
   a.SetCacheTwin(&b);
