@@ -33,24 +33,31 @@ TLogLines TLogLines::FromBytes(std::string bytes) {
   TLogLines lines;
   lines.text_ = IsValidUtf8(bytes) ? std::move(bytes) : Latin1ToUtf8(bytes);
   const std::string& t = lines.text_;
-  size_t start = 0;
-  size_t i = 0;
+  const char* const base = t.data();
   const size_t n = t.size();
-  while (i < n) {
-    char c = t[i];
-    if (c != '\n' && c != '\r') {
-      ++i;
-      continue;
-    }
+  lines.starts_.reserve(n / 64);
+  lines.lengths_.reserve(n / 64);
+  auto findLf = [&](size_t from) {
+    const void* lf = std::memchr(base + from, '\n', n - from);
+    return lf ? static_cast<size_t>(static_cast<const char*>(lf) - base) : n;
+  };
+  size_t start = 0;
+  size_t nextLf = findLf(0);  // the first LF at or after `start`, or n
+  while (start < n) {
+    // The line ends at the first CR or LF: the LF is found first, then a CR before it.
+    if (nextLf < start) nextLf = findLf(start);
+    size_t end = nextLf;
+    if (const void* cr = std::memchr(base + start, '\r', end - start))
+      end = static_cast<size_t>(static_cast<const char*>(cr) - base);
+    if (end == n) break;  // a last line without a line end
     lines.starts_.push_back(start);
-    lines.lengths_.push_back(static_cast<uint32_t>(i - start));
-    ++i;
-    if (c == '\r' && i < n && t[i] == '\n') ++i;  // CR LF is one line end
-    start = i;
+    lines.lengths_.push_back(static_cast<uint32_t>(end - start));
+    start = end + 1;
+    if (t[end] == '\r' && start < n && t[start] == '\n') ++start;  // CR LF is one line end
   }
-  if (start < t.size()) {  // a last line without a line end
+  if (start < n) {
     lines.starts_.push_back(start);
-    lines.lengths_.push_back(static_cast<uint32_t>(t.size() - start));
+    lines.lengths_.push_back(static_cast<uint32_t>(n - start));
   }
   return lines;
 }
