@@ -28,11 +28,13 @@ inline int HexDigitValue(char c) {
 inline bool PlainHex(std::string_view digits, int64_t& value) {
   if (digits.empty() || digits.size() > 7) return false;
   int64_t v = 0;
+  int invalid = 0;  // a digit of -1 makes it negative; one test at the end keeps the loop short
   for (char c : digits) {
     const int d = HexDigitValue(c);
-    if (d < 0) return false;
+    invalid |= d;
     v = v * 16 + d;
   }
+  if (invalid < 0) return false;
   value = v;
   return true;
 }
