@@ -118,7 +118,10 @@ void TTraceFileLine::ReadXml(TLineOwner& owner, const TXmlAttributes& element) {
   offset_ = RequiredInt(element, "offset");
   auto first = element.Attribute("isfirstline");
   SetFlag(lfIsFirstLine, first && !first->empty());
-  if (IsComment()) return;
+  if (IsComment()) {
+    ReadCommentFields(element);
+    return;
+  }
 
   auto target = element.Attribute("targetoffset");
   if (target != "-1") {
@@ -140,6 +143,26 @@ void TTraceFileLine::ReadXml(TLineOwner& owner, const TXmlAttributes& element) {
   opcodeLen_ = static_cast<uint8_t>(RequiredInt(element, "opcodelen") & 0xFF);
   if (IsFlow()) SetTargetRef(owner.FindLabel(targetOffset_));
   SetOffsetLabel(owner.FindLabel(offset_));
+}
+
+// A comment line carries no instruction, but what it was written with comes back (an Upstep's
+// length, the fields a broken log line had), so that a file read and written again is the same.
+// Nothing here is required: a missing or unreadable value keeps the field empty.
+void TTraceFileLine::ReadCommentFields(const TXmlAttributes& element) {
+  int64_t value = 0;
+  if (auto v = element.Attribute("opcodeval"); v && TryStrToInt(*v, value))
+    opcodeVal_ = static_cast<int32_t>(value);
+  if (auto v = element.Attribute("opcodelen"); v && TryStrToInt(*v, value))
+    opcodeLen_ = static_cast<uint8_t>(value & 0xFF);
+  opcodeLabel_.assign(element.Attribute("opcodelabel").value_or(std::string_view()));
+  if (auto v = element.Attribute("targetoffset"); v && *v != "-1" && TryStrToInt(*v, value)) {
+    targetOffset_ = value;
+    SetHasTarget(true);
+  }
+  if (auto v = element.Attribute("operand"); v && *v != "-1") {
+    operand_.assign(*v);
+    SetFlag(lfHasOperand, true);
+  }
 }
 
 void TTraceFileLine::WriteXml(TXmlWriter& writer) const {

@@ -184,6 +184,7 @@ class TTraceFileLine {
                        const TLogLines* log);
   // The creation from an element after construction.
   virtual void ReadXml(TLineOwner& owner, const TXmlAttributes& element);
+  void ReadCommentFields(const TXmlAttributes& element);
   // The message of an error escaping the cutting: text, "-", index of the first equal log line.
   static std::string CutErrorMessage(std::string_view text, const TLogLines* log);
 

@@ -96,6 +96,19 @@ TEST_F(TraceDataTest, ATreeReadsBackWithItsShapeAndLinks) {
   EXPECT_EQ(Describe(*again), Describe(*copy));
 }
 
+TEST_F(TraceDataTest, WritingWhatWasReadGivesTheSameFile) {
+  TLogBuilder log;
+  // Upsteps are comment lines that carry a length; a broken line keeps what it had.
+  log.Nop(0x8000).Rts(0x8001).Nop(0x9003).Rti(0x9004).Raw("$00/9005  EA           NOP  A:zz")
+      .Nop(0x9006);
+  auto original = Converted(log.Text());
+  original->WriteTraceData(Path("w1.tfd"));
+  auto copy = Read(Path("w1.tfd"));
+  copy->WriteTraceData(Path("w2.tfd"));
+  EXPECT_EQ(test::ReadFile(Path("w2.tfd")), test::ReadFile(Path("w1.tfd")));
+  EXPECT_EQ(copy->Tree().First()->Line()->OpcodeLen(), 1);
+}
+
 TEST_F(TraceDataTest, AnEmptyTreeIsARootWithoutChildren) {
   auto p = CreateProject(1, ui_, "");
   p->WriteTraceData(Path("e.tfd"));
