@@ -44,6 +44,7 @@ fi
 export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1:${ASAN_OPTIONS:-}"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:${UBSAN_OPTIONS:-}"
 failed=()
+passed=0
 for target in $targets; do
   work="$probe/$target"
   mkdir -p "$work/corpus" "$work/tmp" "$findings/$target"
@@ -53,6 +54,7 @@ for target in $targets; do
       -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
       -print_final_stats=1 -artifact_prefix="$findings/$target/" >"$work/log" 2>&1; then
     grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb)' "$work/log" || true
+    passed=$((passed + 1))
   else
     failed+=("$target")
     tail -n 60 "$work/log"
@@ -63,6 +65,7 @@ done
 
 if [ ${#failed[@]} -gt 0 ]; then
   echo "fuzz.sh: findings in: ${failed[*]}" >&2
+  echo "fuzz: $passed passed, ${#failed[@]} failed"
   exit 1
 fi
-echo "fuzz.sh: no findings"
+echo "fuzz: $passed passed, 0 failed"

@@ -108,6 +108,42 @@ std::unique_ptr<TSNESProject> MakeProject(int projectType, TUserInterface& ui,
   return project;
 }
 
+const std::string& FixedMapFile() {
+  static const std::string path = [] {
+    std::string p = ScratchPath("fixed.tfm");
+    WriteScratchFile(p,
+                     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<mapfile>"
+                     "<scope name=\"Global\"><scopedoffsets/><mappings>"
+                     "<map context=\"Counter\">$7E0010</map><map context=\"Mode\">#$12</map>"
+                     "</mappings></scope>"
+                     "<scope name=\"Loop\"><scopedoffsets><offset>8425472</offset>"
+                     "<offset>8425475</offset><offset>32768</offset><offset>8425472_cc</offset>"
+                     "</scopedoffsets><mappings><map context=\"Port\">$2140</map>"
+                     "<map context=\"Wram\">$7E4200</map></mappings></scope></mapfile>\n");
+    return p;
+  }();
+  return path;
+}
+
+const std::string& FixedLabelFile() {
+  static const std::string path = [] {
+    std::string p = ScratchPath("fixed.tlm");
+    WriteScratchFile(p,
+                     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<mapfile>"
+                     "<scope name=\"Global\"><scopedoffsets/><mappings>"
+                     "<map context=\"Main\">$808000</map><map context=\"Wait\">8425472</map>"
+                     "<map context=\"Far\">$80A000</map><map context=\"Reset\">$8000</map>"
+                     "<map context=\"Exit\">32772</map></mappings></scope></mapfile>\n");
+    return p;
+  }();
+  return path;
+}
+
+void LoadFixedMapAndLabels(TSNESProject& project) {
+  project.ScopeManager()->LoadFromFile(project, FixedMapFile());
+  project.LabelManager()->LoadFromFile(project, FixedLabelFile());
+}
+
 void Finding(const std::string& what) {
   std::fprintf(stderr, "FINDING: %s\n", what.c_str());
   std::fflush(stderr);

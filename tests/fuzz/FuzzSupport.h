@@ -51,6 +51,14 @@ std::string SmallLog(int projectType);
 std::unique_ptr<TSNESProject> MakeProject(int projectType, TUserInterface& ui,
                                           bool withConvertedLog);
 
+// A map file with two scopes (keys of SmallLog's loop and of a code cache line) and a label
+// file with labels at SmallLog's addresses and at $8000 and $8004, written once into the
+// scratch folder; their paths.
+const std::string& FixedMapFile();
+const std::string& FixedLabelFile();
+// Reads both into the project, as opening a project does before its trace data.
+void LoadFixedMapAndLabels(TSNESProject& project);
+
 // Runs the step; the model's own errors are expected, everything else escapes to libFuzzer
 // and is a finding. Returns false when the step threw an expected error.
 template <typename Step>

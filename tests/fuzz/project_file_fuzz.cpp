@@ -23,18 +23,8 @@ void WriteNamedFiles() {
   std::unique_ptr<TSNESProject> project = MakeProject(1, ui, true);
   project->WriteTraceData(ScratchPath("t.tfd"));
   project->WriteTraceData(ScratchPath("c.tcc"));
-  WriteScratchFile(ScratchPath("m.tfm"),
-                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<mapfile>"
-                   "<scope name=\"Global\"><scopedoffsets/><mappings>"
-                   "<map context=\"Counter\">$7E0010</map></mappings></scope>"
-                   "<scope name=\"Loop\"><scopedoffsets><offset>8425472</offset>"
-                   "<offset>8425475</offset><offset>8425472_cc</offset></scopedoffsets>"
-                   "<mappings><map context=\"Port\">$2140</map></mappings></scope></mapfile>\n");
-  WriteScratchFile(ScratchPath("l.tlm"),
-                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<mapfile>"
-                   "<scope name=\"Global\"><scopedoffsets/><mappings>"
-                   "<map context=\"Main\">$808000</map><map context=\"Wait\">8425472</map>"
-                   "</mappings></scope></mapfile>\n");
+  fs::copy_file(FixedMapFile(), ScratchPath("m.tfm"), fs::copy_options::overwrite_existing);
+  fs::copy_file(FixedLabelFile(), ScratchPath("l.tlm"), fs::copy_options::overwrite_existing);
 }
 
 // Every file a value could lead the reader to: the value itself, the value beside the

@@ -1,6 +1,7 @@
 // Trace data file: read by each of the three line factories (a first-dialect project, a
-// debugger-dialect project, and its code cache, read first as opening a project does). A
-// tree that was read must be written and read back with as many items.
+// debugger-dialect project, and its code cache, read first as opening a project does), each
+// with a map and a label file loaded before, so that lines find scopes and labels. A tree
+// that was read must be written and read back with as many items.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -16,6 +17,7 @@ void WriteAndReadBack(TProject& project, int projectType, TUserInterface& ui) {
   const std::string written = ScratchPath("written.tfd");
   project.WriteTraceData(written);
   std::unique_ptr<TSNESProject> copy = MakeProject(projectType, ui, false);
+  LoadFixedMapAndLabels(*copy);
   copy->TraceDataDialog.FileName = written;
   try {
     copy->LoadTraceData();
@@ -35,11 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TSilentUserInterface ui;
 
   std::unique_ptr<TSNESProject> first = MakeProject(1, ui, false);
+  LoadFixedMapAndLabels(*first);
   first->TraceDataDialog.FileName = file;
   if (!Expected([&] { first->LoadTraceData(); })) return 0;  // not well-formed
   WriteAndReadBack(*first, 1, ui);
 
   std::unique_ptr<TSNESProject> debugger = MakeProject(2, ui, false);
+  LoadFixedMapAndLabels(*debugger);
   TSNESCodeCache& cache = *debugger->CodeCache();
   cache.TraceDataDialog.FileName = file;
   debugger->TraceDataDialog.FileName = file;
