@@ -1,5 +1,6 @@
-// Log conversion: the first byte chooses the dialect, the rest is the trace log. The
-// converted tree must write to a trace data file that reads back.
+// Log conversion: the first byte chooses the dialect (bit 0) and whether a map and label file
+// are loaded first, as when a log is imported into an opened project (bit 1); the rest is
+// the trace log. The converted tree must write to a trace data file that reads back.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -16,6 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   TSilentUserInterface ui;
   std::unique_ptr<TSNESProject> project = MakeProject(projectType, ui, false);
+  if (data[0] & 2) LoadFixedMapAndLabels(*project);
   if (!Expected([&] {
         project->LogLines() = TLogLines::FromBytes(std::move(bytes));
         project->ImportLog();
