@@ -82,7 +82,7 @@ void ImportAndConvert(benchmark::State& state, const TGeneratedLog& log, int typ
       v["items"] = static_cast<double>(project->Tree().Count());
       v["records"] = static_cast<double>(project->Store().Count());
       v["messages"] = static_cast<double>(ui.Messages.size());
-      v["tree_heap_kb"] = static_cast<double>(HeapInUseBytes()) / 1024.0;
+      v["heap_in_use_kb"] = static_cast<double>(HeapInUseBytes()) / 1024.0;
     });
     if (!Report(state, report, "seconds")) return;
     state.counters["log_MB"] = static_cast<double>(log.Stats.Bytes) / kMB;
