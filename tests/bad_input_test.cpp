@@ -251,7 +251,9 @@ TEST_F(BadInputTest, AHundredMegabyteLineWithoutALineEnd) {
   EXPECT_LE(p->Tree().Count(), 2u);
   p->Tree().ForEach([](TTreeItem* it) {
     const TTraceFileLine* l = it->Line();
-    if (l->Offset() != 0x8000) EXPECT_TRUE(l->IsComment());
+    if (l->Offset() != 0x8000) {
+      EXPECT_TRUE(l->IsComment());
+    }
   });
 }
 
