@@ -3,7 +3,8 @@
 // visit history, the clipboard, the lines of a scope, a drag in progress): which items and
 // records go away. Every deletion reports once, however many nodes it takes, so that no list
 // keeps an item or a record that is gone.
-#include <unordered_set>
+#include <algorithm>
+#include <functional>
 #include <vector>
 
 namespace orvanel {
@@ -12,22 +13,24 @@ class TProject;
 class TTraceFileLine;
 class TTreeItem;
 
-// The items and records that one deletion takes away.
+// The items and records that one deletion takes away. The lists are sorted by address, so
+// that a list holder asks about each of its entries at logarithmic cost.
 struct TRemoval {
   explicit TRemoval(TProject& project) : Project(project) {}
 
   bool HoldsItem(const TTreeItem* item) const {
-    return Items.count(const_cast<TTreeItem*>(item)) != 0;
+    return std::binary_search(Items.begin(), Items.end(), item, std::less<const TTreeItem*>());
   }
   bool HoldsLine(const TTraceFileLine* line) const {
-    return Lines.count(const_cast<TTraceFileLine*>(line)) != 0;
+    return std::binary_search(Lines.begin(), Lines.end(), line,
+                              std::less<const TTraceFileLine*>());
   }
 
   TProject& Project;  // the project whose tree loses the items
   // Every item that goes: the deleted nodes with their whole subtrees.
-  std::unordered_set<TTreeItem*> Items;
+  std::vector<TTreeItem*> Items;
   // The records that no item shows any more; they are freed right after LinesGone.
-  std::unordered_set<TTraceFileLine*> Lines;
+  std::vector<TTraceFileLine*> Lines;
 };
 
 class TEditSubject;

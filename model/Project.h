@@ -3,11 +3,11 @@
 // files, the raw log, the offset index, pending targets, the target index, bookmarks, the
 // palette, the modified flags, the scope manager and the code cache).
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "Bookmarks.h"
@@ -51,7 +51,9 @@ class TPendingTargets {
   size_t Count() const { return count_; }
   bool Contains(int64_t target) const { return map_.count(target) != 0; }
   void Forget(TTraceFileLine* line);  // a record going away
-  void ForgetAll(const std::unordered_set<TTraceFileLine*>& lines);  // many at once
+  // Many records going at once: those of `lines` for which `going` is true.
+  void ForgetAll(const std::vector<TTraceFileLine*>& lines,
+                 const std::function<bool(const TTraceFileLine*)>& going);
   void Clear() { map_.clear(); count_ = 0; }
 
  private:
@@ -66,7 +68,9 @@ class TTargetIndex {
   void Add(int64_t target, TTraceFileLine* line) { map_[target].push_back(line); }
   const std::vector<TTraceFileLine*>* Find(int64_t target) const;
   void Forget(TTraceFileLine* line);
-  void ForgetAll(const std::unordered_set<TTraceFileLine*>& lines);  // many at once
+  // Many records going at once: those of `lines` for which `going` is true.
+  void ForgetAll(const std::vector<TTraceFileLine*>& lines,
+                 const std::function<bool(const TTraceFileLine*)>& going);
   void Clear() { map_.clear(); }
   size_t Count() const { return map_.size(); }
 
@@ -263,7 +267,7 @@ class TProject : public TLineOwner, public TOffsetLookup {
   // Moves dropped nodes inside this tree in the drop mode.
   void MoveDropped(const std::vector<TTreeItem*>& nodes, TTreeItem* target);
   // Takes the records out of every index, list and link, tells the observers, frees them.
-  void FreeRecords(const TRemoval& removal);
+  void FreeRecords(TRemoval& removal);
   TProject* cacheOwner_ = nullptr;
   TEditSubject editEvents_{*this};
 };
