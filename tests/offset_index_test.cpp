@@ -69,7 +69,7 @@ class TLiteralIndex {
   std::vector<TTraceFileLine*> list_;
 };
 
-struct TLineSpec {
+struct TLineShape {
   int64_t offset = 0;
   int32_t opcode = 0xEA;
   uint8_t length = 1;
@@ -77,13 +77,13 @@ struct TLineSpec {
   bool comment = false;
 };
 
-std::unique_ptr<TTraceFileLine> MakeLine(const TLineSpec& spec) {
+std::unique_ptr<TTraceFileLine> MakeLine(const TLineShape& shape) {
   auto line = std::make_unique<TTraceFileLine>();
-  line->SetOffset(spec.offset);
-  line->SetOpcodeVal(spec.opcode);
-  line->SetOpcodeLen(spec.length);
-  line->SetTargetOffset(spec.target);
-  line->SetIsComment(spec.comment);
+  line->SetOffset(shape.offset);
+  line->SetOpcodeVal(shape.opcode);
+  line->SetOpcodeLen(shape.length);
+  line->SetTargetOffset(shape.target);
+  line->SetIsComment(shape.comment);
   return line;
 }
 
@@ -371,10 +371,10 @@ TEST_F(OffsetIndexTest, NoRecordAndNoProjectRuleAreHandled) {
 // One record made twice: one copy for each index, since both write links into records.
 class TTwinPool {
  public:
-  int Add(const TLineSpec& spec) {
+  int Add(const TLineShape& shape) {
     const int id = static_cast<int>(literal_.size());
-    literal_.push_back(MakeLine(spec));
-    fast_.push_back(MakeLine(spec));
+    literal_.push_back(MakeLine(shape));
+    fast_.push_back(MakeLine(shape));
     ids_[literal_.back().get()] = id;
     ids_[fast_.back().get()] = id;
     return id;
@@ -434,30 +434,30 @@ class TRandomRun {
     return kBase + Pick(0, shape_.addressRange - 1);
   }
 
-  TLineSpec NewSpec() {
-    TLineSpec spec;
+  TLineShape NewSpec() {
+    TLineShape shape;
     const int64_t kind = Pick(0, 99);
     if (kind < 10) {
-      spec.comment = true;  // from log text: offset 0
+      shape.comment = true;  // from log text: offset 0
     } else if (kind < 20) {
-      spec.comment = true;
-      spec.offset = Address();
+      shape.comment = true;
+      shape.offset = Address();
     } else {
-      spec.offset = Address();
+      shape.offset = Address();
     }
     constexpr int32_t kOpcodes[] = {0x40, 0x60, 0x6B, 0xEA, 0x20, 0x22,
                                     0x4C, 0xD0, 0x80, 0xA9, 0xAD, 0x00};
-    spec.opcode = spec.comment && Chance(70) ? 0 : kOpcodes[Pick(0, 11)];
-    spec.length = static_cast<uint8_t>(Chance(3) ? Pick(0, 255) : Pick(0, 4));
+    shape.opcode = shape.comment && Chance(70) ? 0 : kOpcodes[Pick(0, 11)];
+    shape.length = static_cast<uint8_t>(Chance(3) ? Pick(0, 255) : Pick(0, 4));
     const int64_t target = Pick(0, 9);
     if (target < 3) {
-      spec.target = 0;
+      shape.target = 0;
     } else if (target < 8) {
-      spec.target = Shift(spec.offset, Pick(-4, 4));  // next to a likely neighbour
+      shape.target = Shift(shape.offset, Pick(-4, 4));  // next to a likely neighbour
     } else {
-      spec.target = Address();
+      shape.target = Address();
     }
-    return spec;
+    return shape;
   }
 
   int AnyRecord() { return static_cast<int>(Pick(0, pool_.Size() - 1)); }
