@@ -204,16 +204,6 @@ TEST_F(TreeEditingTest, OnlyCommentLinesAreRenamedAndRenamingKeepsSaved) {
   EXPECT_TRUE(project_->Saved());
 }
 
-TEST_F(TreeEditingTest, TheControlKeyChoosesTheDropModeWhileItIsHeld) {
-  EXPECT_TRUE(project_->CodeKeyDown(TEditKey::Control));
-  EXPECT_TRUE(project_->ControlDown);
-  project_->CodeKeyUp(TEditKey::Other);
-  EXPECT_TRUE(project_->ControlDown);
-  project_->CodeKeyUp(TEditKey::Control);
-  EXPECT_FALSE(project_->ControlDown);
-  EXPECT_FALSE(project_->CodeKeyDown(TEditKey::Other));
-}
-
 // --- drag and drop ------------------------------------------------------------------------------
 
 TEST_F(TreeEditingTest, ADragCarriesTheSelectionInSelectionOrder) {
