@@ -8,29 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "UserInterface.h"
+#include "SilentUserInterface.h"
 #include "log_generator.h"
 
 namespace orvanel::bench {
 
 // Keeps the messages; every question is answered No, every file dialog is cancelled.
-class TNullUserInterface : public TUserInterface {
- public:
-  void ShowMessage(const std::string& text) override { Messages.push_back(text); }
-  void ShowMessages(const std::vector<std::string>& texts) override {
-    Messages.insert(Messages.end(), texts.begin(), texts.end());
-  }
-  TAnswer AskYesNoCancel(const std::string&) override { return TAnswer::No; }
-  bool AskYesNo(const std::string&) override { return false; }
-  bool ExecuteFileDialog(TFileDialog&) override { return false; }
-  void ProgressStart(int64_t) override {}
-  void ProgressPosition(int64_t) override {}
-  void ProgressEnd() override {}
-  void BusyBegin() override {}
-  void BusyEnd() override {}
-
-  std::vector<std::string> Messages;
-};
+using TNullUserInterface = TSilentUserInterface;
 
 // The figures a child process hands back: named numbers, or an error.
 struct TChildReport {

@@ -10,6 +10,7 @@
 
 #include "Clipboard.h"
 #include "ProjectSession.h"
+#include "SilentUserInterface.h"
 #include "TextUtils.h"
 
 namespace orvanel {
@@ -25,18 +26,10 @@ enum TShape { kFlat = 0, kSubtrees = 1 };
 int Children(int shape) { return shape == kFlat ? 0 : 4; }
 size_t Step(int shape) { return shape == kFlat ? 10 : 2; }
 
-class TQuietUserInterface : public TUserInterface {
+// Says Yes to the delete question; everything else as the silent interface.
+class TQuietUserInterface : public TSilentUserInterface {
  public:
-  void ShowMessage(const std::string&) override {}
-  void ShowMessages(const std::vector<std::string>&) override {}
   TAnswer AskYesNoCancel(const std::string&) override { return TAnswer::Yes; }
-  bool AskYesNo(const std::string&) override { return true; }
-  bool ExecuteFileDialog(TFileDialog&) override { return false; }
-  void ProgressStart(int64_t) override {}
-  void ProgressPosition(int64_t) override {}
-  void ProgressEnd() override {}
-  void BusyBegin() override {}
-  void BusyEnd() override {}
 };
 
 // Holds the record of every deleted item as the visit history would.

@@ -11,28 +11,11 @@
 
 #include "Errors.h"
 #include "SnesProject.h"
-#include "UserInterface.h"
+#include "SilentUserInterface.h"
 
 namespace orvanel::fuzz {
 
-// Drops every message, cancels every dialog, answers No to every question.
-class TSilentUserInterface : public TUserInterface {
- public:
-  void ShowMessage(const std::string&) override { ++MessageCount; }
-  void ShowMessages(const std::vector<std::string>& texts) override {
-    MessageCount += texts.size();
-  }
-  TAnswer AskYesNoCancel(const std::string&) override { return TAnswer::No; }
-  bool AskYesNo(const std::string&) override { return false; }
-  bool ExecuteFileDialog(TFileDialog&) override { return false; }
-  void ProgressStart(int64_t) override {}
-  void ProgressPosition(int64_t) override {}
-  void ProgressEnd() override {}
-  void BusyBegin() override {}
-  void BusyEnd() override {}
-
-  size_t MessageCount = 0;
-};
+using orvanel::TSilentUserInterface;
 
 // The fuzzer's own folder below $TMPDIR (or /tmp), made on first use and removed at exit.
 // Nothing a target reads or writes lies outside it.

@@ -9,27 +9,11 @@
 #include "CodeTreeModel.h"
 #include "MainWindow.h"
 #include "ProjectSession.h"
-#include "UserInterface.h"
+#include "SilentUserInterface.h"
 
 namespace {
 
-// Answers nothing and shows nothing: the project is made without dialogs.
-class TSilentUserInterface : public orvanel::TUserInterface {
- public:
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  void ShowMessages(const std::vector<std::string>& t) override {
-    messages.insert(messages.end(), t.begin(), t.end());
-  }
-  orvanel::TAnswer AskYesNoCancel(const std::string&) override { return orvanel::TAnswer::No; }
-  bool AskYesNo(const std::string&) override { return false; }
-  bool ExecuteFileDialog(orvanel::TFileDialog&) override { return false; }
-  void ProgressStart(int64_t) override {}
-  void ProgressPosition(int64_t) override {}
-  void ProgressEnd() override {}
-  void BusyBegin() override {}
-  void BusyEnd() override {}
-  std::vector<std::string> messages;
-};
+using orvanel::TSilentUserInterface;
 
 // Converts a real trace into a saved project in the folder and returns its project file.
 QString MakeProject(const QTemporaryDir& dir) {
