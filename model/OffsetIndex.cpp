@@ -19,6 +19,7 @@ namespace orvanel {
 
 struct TOffsetIndex::Impl {
   struct Entry;
+  using OwnerMap = std::map<int64_t, Entry*>;
 
   struct Gap {
     bool tail = false;  // the gap after the last owner
@@ -30,10 +31,11 @@ struct TOffsetIndex::Impl {
     TTraceFileLine* line = nullptr;
     int64_t offset = 0;  // the record's Offset when it was registered
     bool owner = false;
-    std::unique_ptr<Gap> ownGap;  // owners: the comments standing before it
+    std::unique_ptr<Gap> ownGap;  // owners: the comments standing before it (none: empty)
     Gap* gap = nullptr;           // comments: the gap it stands in
     int64_t seq = 0;              // comments: rank within the gap
     std::list<Entry*>::iterator where;
+    OwnerMap::iterator self;      // owners: its place in the map (no search to remove it)
   };
 
   struct ListOrder {
@@ -43,10 +45,8 @@ struct TOffsetIndex::Impl {
     }
   };
 
-  using OwnerMap = std::map<int64_t, Entry*>;
-
   explicit Impl(std::function<bool(int32_t)> fallsThroughFn)
-      : fallsThrough(std::move(fallsThroughFn)), tailGap(NewTailGap()) {
+      : fallsThrough(std::move(fallsThroughFn)) {
     if (!fallsThrough) fallsThrough = [](int32_t) { return false; };
   }
 
@@ -55,12 +55,13 @@ struct TOffsetIndex::Impl {
   // The owners' records again, for the exact look-ups (most calls) without a walk down the
   // ordered map.
   std::unordered_map<int64_t, TTraceFileLine*> ownerAt;
-  std::unique_ptr<Gap> tailGap;
+  std::unique_ptr<Gap> tailGap;  // none while empty, as every owner's gap
   // Comment entries by offset, in list order (the first answers a look-up). Few offsets:
   // comments from log text all have offset 0.
   std::unordered_map<int64_t, std::set<Entry*, ListOrder>> commentsAt;
   // Every entry by record; a comment record registered twice stands in the list twice.
-  std::unordered_multimap<const TTraceFileLine*, std::unique_ptr<Entry>> entries;
+  // The entries live in the nodes of this map, which never move.
+  std::unordered_multimap<const TTraceFileLine*, Entry> entries;
 
   static std::unique_ptr<Gap> NewTailGap() {
     auto gap = std::make_unique<Gap>();
@@ -74,9 +75,16 @@ struct TOffsetIndex::Impl {
     return gap;
   }
 
-  // The holder of the gap that stands before `it` (the tail gap at the end).
+  // The holder of the gap that stands before `it` (the tail gap at the end). Most gaps
+  // stay empty, so a gap is only made when something goes into it.
   std::unique_ptr<Gap>& GapBefore(OwnerMap::iterator it) {
     return it == owners.end() ? tailGap : it->second->ownGap;
+  }
+
+  std::unique_ptr<Gap>& MadeGapBefore(OwnerMap::iterator it) {
+    std::unique_ptr<Gap>& holder = GapBefore(it);
+    if (!holder) holder = it == owners.end() ? NewTailGap() : NewGap(it->first);
+    return holder;
   }
 
   static void AppendTo(Gap& gap, Entry* entry) {
@@ -102,8 +110,13 @@ struct TOffsetIndex::Impl {
   // Joins front, then middle (an entry in no gap, or none), then the gap held by `back`
   // into one gap left in `back`. The smaller side is moved, so that an entry is moved
   // O(log n) times over the index's life. Entries are moved one by one from the side
-  // facing the other gap, so list order stays consistent at every step.
+  // facing the other gap, so list order stays consistent at every step. `front` may be none
+  // (empty); `back` must be a gap when there is anything to join.
   static void Merge(std::unique_ptr<Gap> front, Entry* middle, std::unique_ptr<Gap>& back) {
+    if (!front) {
+      if (middle != nullptr) PrependTo(*back, middle);
+      return;
+    }
     if (front->items.size() >= back->items.size()) {
       if (middle != nullptr) AppendTo(*front, middle);
       while (!back->items.empty()) AppendTo(*front, back->items.front());
@@ -122,35 +135,38 @@ struct TOffsetIndex::Impl {
     Entry* entry = it->second;
     const auto next = owners.erase(it);
     entry->owner = false;
-    Merge(std::move(entry->ownGap), entry, GapBefore(next));
+    Merge(std::move(entry->ownGap), entry, MadeGapBefore(next));
     ownerAt.erase(entry->offset);
     commentsAt[entry->offset].insert(entry);
     return next;
   }
 
-  void AddOwner(TTraceFileLine* line, OwnerMap::iterator stop) {
-    auto entry = std::make_unique<Entry>();
+  Entry* NewEntry(TTraceFileLine* line) {
+    Entry* entry = &entries.emplace(std::piecewise_construct, std::forward_as_tuple(line),
+                                    std::forward_as_tuple())
+                        ->second;
     entry->line = line;
     entry->offset = line->Offset();
+    return entry;
+  }
+
+  void AddOwner(TTraceFileLine* line, OwnerMap::iterator stop) {
+    Entry* entry = NewEntry(line);
     entry->owner = true;
     // The comments before the stop owner now stand between its predecessor and the line.
-    std::unique_ptr<Gap>& taken = GapBefore(stop);
-    entry->ownGap = std::move(taken);
-    entry->ownGap->tail = false;
-    entry->ownGap->key = entry->offset;
-    taken = stop == owners.end() ? NewTailGap() : NewGap(stop->first);
-    owners.emplace_hint(stop, entry->offset, entry.get());
+    entry->ownGap = std::move(GapBefore(stop));  // leaves the stop owner's gap empty
+    if (entry->ownGap) {
+      entry->ownGap->tail = false;
+      entry->ownGap->key = entry->offset;
+    }
+    entry->self = owners.emplace_hint(stop, entry->offset, entry);
     ownerAt.emplace(entry->offset, line);
-    entries.emplace(line, std::move(entry));
   }
 
   void AddComment(TTraceFileLine* line, Gap& gap) {
-    auto entry = std::make_unique<Entry>();
-    entry->line = line;
-    entry->offset = line->Offset();
-    AppendTo(gap, entry.get());
-    commentsAt[entry->offset].insert(entry.get());
-    entries.emplace(line, std::move(entry));
+    Entry* entry = NewEntry(line);
+    AppendTo(gap, entry);
+    commentsAt[entry->offset].insert(entry);
   }
 
   static bool Adjacent(const TTraceFileLine& first, const TTraceFileLine& second) {
@@ -186,17 +202,17 @@ struct TOffsetIndex::Impl {
     while (stop != owners.end() && stop->second->line->IsComment()) stop = Demote(stop);
     if (stop != owners.end() && stop->first == offset) return stop->second->line;
 
-    Gap& gap = *GapBefore(stop);
+    const Gap* gap = GapBefore(stop).get();
     TTraceFileLine* before = nullptr;
-    if (!gap.items.empty()) {
-      before = gap.items.back()->line;
+    if (gap != nullptr && !gap->items.empty()) {
+      before = gap->items.back()->line;
     } else if (stop != owners.begin()) {
       before = std::prev(stop)->second->line;
     }
     TTraceFileLine* after = stop == owners.end() ? nullptr : stop->second->line;
 
     if (line->IsComment()) {
-      AddComment(line, gap);
+      AddComment(line, *MadeGapBefore(stop));
     } else {
       AddOwner(line, stop);
     }
@@ -218,8 +234,9 @@ struct TOffsetIndex::Impl {
   void RemoveEntry(Entry* entry) {
     if (entry->owner) {
       ownerAt.erase(entry->offset);
-      const auto next = owners.erase(owners.find(entry->offset));
-      Merge(std::move(entry->ownGap), nullptr, GapBefore(next));
+      const auto next = owners.erase(entry->self);
+      if (entry->ownGap && !entry->ownGap->items.empty())
+        Merge(std::move(entry->ownGap), nullptr, MadeGapBefore(next));
       return;
     }
     const auto comments = commentsAt.find(entry->offset);
@@ -230,7 +247,7 @@ struct TOffsetIndex::Impl {
 
   void Remove(const TTraceFileLine* line) {
     const auto [first, last] = entries.equal_range(line);
-    for (auto it = first; it != last; ++it) RemoveEntry(it->second.get());
+    for (auto it = first; it != last; ++it) RemoveEntry(&it->second);
     entries.erase(first, last);
   }
 
@@ -239,17 +256,19 @@ struct TOffsetIndex::Impl {
     ownerAt.clear();
     owners.clear();
     entries.clear();
-    tailGap = NewTailGap();
+    tailGap.reset();
   }
 
   std::vector<TTraceFileLine*> InOrder() const {
     std::vector<TTraceFileLine*> result;
     result.reserve(entries.size());
     for (const auto& [offset, owner] : owners) {
-      for (const Entry* comment : owner->ownGap->items) result.push_back(comment->line);
+      if (owner->ownGap)
+        for (const Entry* comment : owner->ownGap->items) result.push_back(comment->line);
       result.push_back(owner->line);
     }
-    for (const Entry* comment : tailGap->items) result.push_back(comment->line);
+    if (tailGap)
+      for (const Entry* comment : tailGap->items) result.push_back(comment->line);
     return result;
   }
 };
