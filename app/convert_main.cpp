@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "AllocatorTuning.h"
 #include "ConsoleUserInterface.h"
 #include "Errors.h"
 #include "ProjectSession.h"
@@ -70,6 +71,7 @@ int main(int argc, char* argv[]) {
     std::fputs(kUsage, stderr);
     return 2;
   }
+  orvanel::TuneAllocatorForLargeTraces();
   orvanel::app::TConsoleUserInterface ui;
   try {
     bool saved;

@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QStringList>
 
+#include "AllocatorTuning.h"
 #include "MainWindow.h"
 
 int main(int argc, char* argv[]) {
+  orvanel::TuneAllocatorForLargeTraces();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Orvanel"));
   QApplication::setApplicationDisplayName(QStringLiteral("Orvanel"));

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "AllocatorTuning.h"
 #include "SilentUserInterface.h"
 #include "log_generator.h"
 
@@ -60,3 +61,15 @@ const TGeneratedLog& GeneratedLog(const std::string& name, const TLogShape& shap
 void WriteRegisterFile(const std::string& folder);
 
 }  // namespace orvanel::bench
+
+// The main function of a benchmark program: the allocator set up as Orvanel's programs set
+// it up, then Google Benchmark's own main.
+#define ORVANEL_BENCHMARK_MAIN()                                       \
+  int main(int argc, char** argv) {                                    \
+    orvanel::TuneAllocatorForLargeTraces();                            \
+    ::benchmark::Initialize(&argc, argv);                              \
+    if (::benchmark::ReportUnrecognizedArguments(argc, argv)) return 1; \
+    ::benchmark::RunSpecifiedBenchmarks();                             \
+    ::benchmark::Shutdown();                                           \
+    return 0;                                                          \
+  }

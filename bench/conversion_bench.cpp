@@ -201,4 +201,4 @@ BENCHMARK(BM_LiteralVersusProduct_50k)
 }  // namespace
 }  // namespace orvanel::bench
 
-BENCHMARK_MAIN();
+ORVANEL_BENCHMARK_MAIN()

@@ -12,6 +12,7 @@
 #include "ProjectSession.h"
 #include "SilentUserInterface.h"
 #include "TextUtils.h"
+#include "bench_support.h"
 
 namespace orvanel {
 namespace {
@@ -204,4 +205,4 @@ BENCHMARK(BM_PasteHundredThousandNodes)->Unit(benchmark::kMillisecond)->Iteratio
 }  // namespace
 }  // namespace orvanel
 
-BENCHMARK_MAIN();
+ORVANEL_BENCHMARK_MAIN()

@@ -11,6 +11,7 @@
 
 #include "LiteralOffsetIndex.h"
 #include "OffsetIndex.h"
+#include "bench_support.h"
 
 namespace orvanel::bench {
 namespace {
@@ -98,4 +99,4 @@ BENCHMARK(BM_LiteralListWalk)
 }  // namespace
 }  // namespace orvanel::bench
 
-BENCHMARK_MAIN();
+ORVANEL_BENCHMARK_MAIN()

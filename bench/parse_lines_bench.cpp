@@ -6,6 +6,7 @@
 #include "DebuggerTraceLine.h"
 #include "LogLines.h"
 #include "SnesTraceLine.h"
+#include "bench_support.h"
 
 namespace {
 
@@ -51,4 +52,4 @@ BENCHMARK(BM_CutDebuggerWaitLines)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+ORVANEL_BENCHMARK_MAIN()

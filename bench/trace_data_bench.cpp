@@ -114,10 +114,51 @@ void BM_ReadTraceData_1M(benchmark::State& state) {
   }
 }
 
+// The project of the 1M log saved with all five files, made once by a child for the opening
+// benchmark.
+const std::string& ProjectFile1M() {
+  static const std::string path = [] {
+    const std::string file = RunFolder() + "project-1M.tfp";
+    const TGeneratedLog& log = Log1M();
+    TChildReport report = RunInChild([&](std::map<std::string, double>&) {
+      TNullUserInterface ui;
+      TConvertOptions options;
+      options.LogFile = log.Path;
+      options.ProjectFile = file;
+      options.ProgramDir = RunFolder();
+      if (!ConvertLogToProject(options, ui)) throw std::runtime_error("project not saved");
+    });
+    if (!report.Ok()) throw std::runtime_error(report.Error);
+    return file;
+  }();
+  return path;
+}
+
+// "Open Project" of that project: the project file, the code cache, the map and label
+// files and the trace data file with every index.
+void BM_OpenProject_1M(benchmark::State& state) {
+  const std::string& file = ProjectFile1M();
+  for (auto _ : state) {
+    TChildReport report = RunInChild([&](std::map<std::string, double>& v) {
+      TNullUserInterface ui;
+      const double start = Now();
+      const double cpu = CpuNow();
+      auto project = OpenProject(file, ui, RunFolder());
+      v["seconds"] = Now() - start;
+      v["cpu_seconds"] = CpuNow() - cpu;
+      v["peak_rss_MB"] = static_cast<double>(PeakRssKb()) / 1024.0;
+      v["items"] = static_cast<double>(project->Tree().Count());
+      v["messages"] = static_cast<double>(ui.Messages.size());
+    });
+    if (!Report(state, report)) return;
+  }
+}
+
 BENCHMARK(BM_WriteTraceData_1M)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadTraceData_1M)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenProject_1M)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace orvanel::bench
 
-BENCHMARK_MAIN();
+ORVANEL_BENCHMARK_MAIN()

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "Xml.h"
+#include "bench_support.h"
 
 namespace orvanel::bench {
 namespace {
@@ -193,4 +194,4 @@ BENCHMARK(BM_Libxml2TextReader)->Arg(200000)->Unit(benchmark::kMillisecond)->Ite
 }  // namespace
 }  // namespace orvanel::bench
 
-BENCHMARK_MAIN();
+ORVANEL_BENCHMARK_MAIN()
