@@ -130,7 +130,11 @@ void TScopeManager::ForgetLine(TTraceFileLine* line) {
 }
 
 void TScopeManager::Clear() {
-  for (auto& scope : scopes_) scope->Abandon(nullptr);
+  // Every key leaves with its scope: the key holders are dropped below in one go.
+  for (auto& scope : scopes_) {
+    scope->registered_ = false;
+    scope->Abandon(nullptr);
+  }
   scopes_.clear();
   scopesByName_.clear();
   globals_.clear();

@@ -128,7 +128,13 @@ void TScopeNode::Abandon(TScopeNode* heir) {
   for (const auto& entry : offsets_.entries_)
     if (entry.Live) hand(entry.Line);
   displaced_.clear();
-  while (!offsets_.Empty()) RemoveEntry(offsets_.First());
+  // The whole list goes at once: its keys leave the manager's index, then the list is
+  // emptied (one by one the entries would be renumbered again and again).
+  if (registered_ && manager_ != nullptr)
+    offsets_.ForEach([&](const TScopedOffsets::Entry& e) {
+      manager_->KeyRemoved(this, LowerCase(e.Key));
+    });
+  offsets_.Clear();
   for (auto& mapping : mappings_) mapping->ClearReferrers();
 }
 
