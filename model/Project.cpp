@@ -165,22 +165,38 @@ void TProject::ImportLog() {
 }
 
 void TProject::CloseLog() {
-  // Every record of the log goes; nothing may keep pointing at one.
+  // Every item and record of the log goes; nothing may keep pointing at one, and the lists
+  // that hold items or records (history, clipboard, scope lines) are told as for a deletion.
+  TRemoval removal(*this);
+  const bool told = !editEvents_.Empty();
+  if (told) {
+    tree_.ForEach([&](TTreeItem* item) { removal.Items.push_back(item); });
+    std::sort(removal.Items.begin(), removal.Items.end(), std::less<TTreeItem*>());
+    editEvents_.NotifyItemsGoing(removal);
+  }
   if (scopeManager_)
     for (const auto& line : store_.Lines()) scopeManager_->ForgetLine(line.get());
-  if (TSNESCodeCache* cache = codeCache_.get()) {
-    for (const auto& line : cache->Store().Lines()) {
+  // Lines of the other tree (the code cache, or the project of this cache) may link here.
+  auto unlinkFrom = [&](const TLineStore& other) {
+    for (const auto& line : other.Lines()) {
       TTraceFileLine* l = line.get();
       if (l->CacheTwin() && store_.Contains(l->CacheTwin())) l->SetCacheTwin(nullptr);
       if (l->CacheTwinOf() && store_.Contains(l->CacheTwinOf())) l->SetCacheTwinOf(nullptr);
       if (l->TargetNode() && store_.Contains(l->TargetNode())) l->SetTargetNode(nullptr);
       if (l->Successor() && store_.Contains(l->Successor())) l->SetSuccessor(nullptr);
     }
-  }
+  };
+  if (codeCache_) unlinkFrom(codeCache_->Store());
+  if (cacheOwner_) unlinkFrom(cacheOwner_->Store());
   offsetIndex_.Clear();
   pendingTargets_.Clear();
   targetIndex_.Clear();
   tree_.Clear();
+  if (told) {
+    for (const auto& line : store_.Lines()) removal.Lines.push_back(line.get());
+    std::sort(removal.Lines.begin(), removal.Lines.end(), std::less<TTraceFileLine*>());
+    editEvents_.NotifyLinesGone(removal);
+  }
   store_.Clear();
   FirstLine = nullptr;
   LogSaved = true;

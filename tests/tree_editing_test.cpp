@@ -654,5 +654,38 @@ TEST_F(RecordCleanUpTest, DeletingInTheCodeCacheClearsTheProjectLinesTwins) {
   ExpectOnlyLiveReferences(*p, kTargets);
 }
 
+// Closing the log takes every item and record at once: the lists that hold them are told as
+// for a deletion, and the other tree's lines lose their links into it.
+TEST_F(RecordCleanUpTest, ClosingTheLogTellsTheListsAndUnlinksTheOtherTree) {
+  auto p = ReadBack();
+  TSNESCodeCache& cache = *p->CodeCache();
+  TClipboard clipboard;
+  p->Tree().Select(ItemAt(*p, 0x8010), false);
+  clipboard.Copy(*p);
+  TRecorder recorder(*p);
+  const size_t items = p->Tree().Count();
+  const size_t records = p->Store().Count();
+
+  p->CloseLog();
+  EXPECT_EQ(recorder.ItemCalls, 1);
+  EXPECT_EQ(recorder.LineCalls, 1);
+  EXPECT_EQ(recorder.Items, items);
+  EXPECT_TRUE(recorder.ItemsStillShowLines);
+  EXPECT_EQ(recorder.Offsets.size(), records);
+  EXPECT_TRUE(clipboard.Nodes().empty());
+  ASSERT_FALSE(cache.Tree().Empty());
+  EXPECT_EQ(cache.FindInIndex(0x8000)->CacheTwin(), nullptr);
+  ExpectOnlyLiveReferences(*p, kTargets);
+
+  // The other way round: the cache's log goes, the project's lines forget their twins.
+  auto q = ReadBack();
+  TTraceFileLine* projectLine = q->FindInIndex(0x8000);
+  ASSERT_NE(projectLine->CacheTwin(), nullptr);
+  q->CodeCache()->CloseLog();
+  EXPECT_EQ(projectLine->CacheTwin(), nullptr);
+  EXPECT_EQ(projectLine->CacheTwinOf(), nullptr);
+  ExpectOnlyLiveReferences(*q, kTargets);
+}
+
 }  // namespace
 }  // namespace orvanel
