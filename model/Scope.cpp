@@ -64,6 +64,20 @@ void TScopedOffsets::Remove(uint32_t pos, const std::string& lowerKey) {
   CompactIfSparse();
 }
 
+bool TScopedOffsets::MoveToEnd(uint32_t pos, const std::string& lowerKey) {
+  auto it = byKey_.find(lowerKey);
+  if (it == byKey_.end() || it->second.size() != 1 || it->second.front() != pos) return false;
+  Entry moved = std::move(entries_[pos]);
+  entries_[pos] = Entry{{}, nullptr, false};
+  const auto end = static_cast<uint32_t>(entries_.size());
+  if (moved.Line != nullptr) moved.Line->scopeEntry_ = end;
+  entries_.push_back(std::move(moved));
+  it->second.front() = end;
+  while (!entries_[firstLive_].Live) ++firstLive_;
+  CompactIfSparse();
+  return true;
+}
+
 void TScopedOffsets::Clear() {
   entries_.clear();
   byKey_.clear();

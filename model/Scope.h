@@ -101,6 +101,9 @@ class TScopedOffsets {
   uint32_t Append(std::string key, const std::string& lowerKey, TTraceFileLine* line);
   uint32_t FindLower(const std::string& lowerKey) const;
   void SetLine(uint32_t pos, TTraceFileLine* line) { entries_[pos].Line = line; }
+  // Moves the entry at pos, the only live one of its key, to the end of the list; false
+  // (nothing changed) when another live entry has the same key.
+  bool MoveToEnd(uint32_t pos, const std::string& lowerKey);
   void Remove(uint32_t pos, const std::string& lowerKey);
   void Clear();
   // Drops the tombstones once they outnumber the live entries four times (every line of a
@@ -133,6 +136,10 @@ class TScopeNode {
   // stored there) and forget it from this scope.
   void EnterLine(TTraceFileLine* line);
   void LeaveLine(TTraceFileLine* line);
+  // A line attached again to the scope it has: what LeaveLine and EnterLine do together,
+  // done in place when the line's own entry holds its key and no other entry does (the
+  // entry goes to the end of the list). False, with nothing changed, otherwise.
+  bool ReenterLine(TTraceFileLine* line);
   // Drops every reference to the line from the list; the keys stay (record going away).
   void ForgetLine(TTraceFileLine* line);
 

@@ -87,6 +87,18 @@ void TScopeNode::EnterLine(TTraceFileLine* line) {
   line->scopeEntry_ = pos;
 }
 
+bool TScopeNode::ReenterLine(TTraceFileLine* line) {
+  const uint32_t pos = EntryOf(line);
+  if (pos == TScopedOffsets::npos) return false;
+  // The key of the line's own entry must be the one EnterLine would give it (a key read
+  // from a map file may be written differently); such keys are already in lower case.
+  const std::string key = line->ScopeKey();
+  if (offsets_.entries_[pos].Key != key || !offsets_.MoveToEnd(pos, key)) return false;
+  // The manager's count of this key for this scope stays what it was.
+  if (!displaced_.empty()) displaced_.erase(line);
+  return true;
+}
+
 void TScopeNode::LeaveLine(TTraceFileLine* line) {
   if (line == nullptr) return;
   const uint32_t pos = EntryOf(line);

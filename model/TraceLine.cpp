@@ -196,10 +196,14 @@ void TTraceFileLine::SetRef(TRefKind kind, TMappingNode* mapping) {
 }
 
 void TTraceFileLine::AttachScope(TScopeNode* scope) {
-  if (scope_ != nullptr) scope_->LeaveLine(this);
-  scope_ = scope;
-  if (scope == nullptr) return;
-  scope->EnterLine(this);
+  // A line executed again is attached again to the scope it has: its entry only moves to
+  // the end of the scope's list.
+  if (scope == nullptr || scope != scope_ || !scope->ReenterLine(this)) {
+    if (scope_ != nullptr) scope_->LeaveLine(this);
+    scope_ = scope;
+    if (scope == nullptr) return;
+    scope->EnterLine(this);
+  }
   if (IsFlow()) return;  // jumps, branches and calls name their target through labels
   if (HasTarget())
     SetTargetRef(scope->FindMappingByOffset(targetOffset_));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Errors.h"
+#include "TextUtils.h"
 
 namespace orvanel {
 namespace {
@@ -194,6 +195,49 @@ TEST_F(ScopeTest, ManyLinesLeavingKeepOrderAndLookups) {
     if (!gone[i]) lines[i]->AttachScope(other);
   EXPECT_TRUE(bank->ScopedOffsets().Empty());
   EXPECT_EQ(other->ScopedOffsets().Count(), 1000u);
+}
+
+// A line executed again is attached again to its scope: its key goes to the end of the
+// list, and the scope keeps holding it for FindScope until it really leaves.
+TEST_F(ScopeTest, LinesAttachedAgainMoveToTheEndInAttachOrder) {
+  bank->AppendScopedOffset("7_CC", nullptr);  // as a map file may write it
+  std::vector<std::unique_ptr<TTraceFileLine>> lines;
+  for (int i = 0; i < 200; ++i) lines.push_back(MakeLine(i % 50 == 7 ? 7 : i, i % 50 == 7));
+  std::vector<int> attached;  // line numbers, oldest attach first
+  std::mt19937 random(11);
+  for (int step = 0; step < 5000; ++step) {
+    const int i = static_cast<int>(random() % 40);  // lines 7 and 57 share the key "7_cc"
+    lines[i]->AttachScope(bank);
+    std::erase(attached, i);
+    attached.push_back(i);
+  }
+  // The entry read without a line was taken by the first line 7 or 57 attached; the key
+  // keeps its spelling until the line holding it is attached again.
+  Keys expected;
+  for (int i : attached)
+    if (i != 7 && i != 57) expected.push_back(std::to_string(i));
+  Keys keys = KeysOf(*bank);
+  ASSERT_EQ(keys.size(), expected.size() + 1);
+  std::erase_if(keys, [](const std::string& k) { return LowerCase(k) == "7_cc"; });
+  EXPECT_EQ(keys, expected);
+  const Keys allKeys = KeysOf(*bank);
+  const auto shown = LinesOf(*bank);
+  for (size_t n = 0; n < allKeys.size(); ++n) {
+    if (LowerCase(allKeys[n]) == "7_cc") continue;
+    EXPECT_EQ(shown[n], lines[static_cast<size_t>(std::stoi(allKeys[n]))].get()) << allKeys[n];
+  }
+  EXPECT_EQ(manager.FindScope(*lines[3], false), bank);
+
+  // Moving to another scope and back, then away: the manager follows each time.
+  lines[3]->AttachScope(other);
+  EXPECT_EQ(manager.FindScope(*lines[3], false), other);
+  lines[3]->AttachScope(bank);
+  lines[3]->AttachScope(bank);
+  EXPECT_EQ(manager.FindScope(*lines[3], false), bank);
+  EXPECT_EQ(KeysOf(*bank).back(), "3");
+  lines[3]->AttachScope(nullptr);
+  EXPECT_EQ(manager.FindScope(*lines[3], false), global);
+  EXPECT_FALSE(bank->HoldsOffset(3));
 }
 
 TEST_F(ScopeTest, HoldsAndStartAndEndLine) {
