@@ -64,12 +64,12 @@ void WriteRegisterFile(const std::string& folder);
 
 // The main function of a benchmark program: the allocator set up as Orvanel's programs set
 // it up, then Google Benchmark's own main.
-#define ORVANEL_BENCHMARK_MAIN()                                       \
-  int main(int argc, char** argv) {                                    \
-    orvanel::TuneAllocatorForLargeTraces();                            \
-    ::benchmark::Initialize(&argc, argv);                              \
+#define ORVANEL_BENCHMARK_MAIN()                                        \
+  int main(int argc, char** argv) {                                     \
+    orvanel::TuneAllocatorForLargeTraces();                             \
+    ::benchmark::Initialize(&argc, argv);                               \
     if (::benchmark::ReportUnrecognizedArguments(argc, argv)) return 1; \
-    ::benchmark::RunSpecifiedBenchmarks();                             \
-    ::benchmark::Shutdown();                                           \
-    return 0;                                                          \
+    ::benchmark::RunSpecifiedBenchmarks();                              \
+    ::benchmark::Shutdown();                                            \
+    return 0;                                                           \
   }

@@ -156,7 +156,8 @@ void BM_DeleteHundredThousandNodes(benchmark::State& state) {
     items = observer.Items;
     const auto closing = std::chrono::steady_clock::now();
     world.reset();
-    closeSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - closing).count();
+    closeSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - closing).count();
     state.ResumeTiming();
   }
   state.counters["items deleted"] = static_cast<double>(items);

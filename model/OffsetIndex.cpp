@@ -35,7 +35,7 @@ struct TOffsetIndex::Impl {
     Gap* gap = nullptr;           // comments: the gap it stands in
     int64_t seq = 0;              // comments: rank within the gap
     std::list<Entry*>::iterator where;
-    OwnerMap::iterator self;      // owners: its place in the map (no search to remove it)
+    OwnerMap::iterator self;  // owners: its place in the map (no search to remove it)
   };
 
   struct ListOrder {
@@ -142,8 +142,9 @@ struct TOffsetIndex::Impl {
   }
 
   Entry* NewEntry(TTraceFileLine* line) {
-    Entry* entry = &entries.emplace(std::piecewise_construct, std::forward_as_tuple(line),
-                                    std::forward_as_tuple())
+    Entry* entry = &entries
+                        .emplace(std::piecewise_construct, std::forward_as_tuple(line),
+                                 std::forward_as_tuple())
                         ->second;
     entry->line = line;
     entry->offset = line->Offset();

@@ -39,8 +39,7 @@ uint32_t TScopeNode::AddEntry(std::string key, TTraceFileLine* line) {
   return AddEntry(std::move(key), lowerKey, line);
 }
 
-uint32_t TScopeNode::AddEntry(std::string key, const std::string& lowerKey,
-                              TTraceFileLine* line) {
+uint32_t TScopeNode::AddEntry(std::string key, const std::string& lowerKey, TTraceFileLine* line) {
   const uint32_t pos = offsets_.Append(std::move(key), lowerKey, line);
   if (registered_ && manager_ != nullptr) manager_->KeyAdded(this, lowerKey);
   return pos;
@@ -143,9 +142,8 @@ void TScopeNode::Abandon(TScopeNode* heir) {
   // The whole list goes at once: its keys leave the manager's index, then the list is
   // emptied (one by one the entries would be renumbered again and again).
   if (registered_ && manager_ != nullptr)
-    offsets_.ForEach([&](const TScopedOffsets::Entry& e) {
-      manager_->KeyRemoved(this, LowerCase(e.Key));
-    });
+    offsets_.ForEach(
+        [&](const TScopedOffsets::Entry& e) { manager_->KeyRemoved(this, LowerCase(e.Key)); });
   offsets_.Clear();
   for (auto& mapping : mappings_) mapping->ClearReferrers();
 }
