@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "AllocatorTuning.h"
 #include "SilentUserInterface.h"
 #include "log_generator.h"
 
@@ -61,15 +60,3 @@ const TGeneratedLog& GeneratedLog(const std::string& name, const TLogShape& shap
 void WriteRegisterFile(const std::string& folder);
 
 }  // namespace orvanel::bench
-
-// The main function of a benchmark program: the allocator set up as Orvanel's programs set
-// it up, then Google Benchmark's own main.
-#define ORVANEL_BENCHMARK_MAIN()                                        \
-  int main(int argc, char** argv) {                                     \
-    orvanel::TuneAllocatorForLargeTraces();                             \
-    ::benchmark::Initialize(&argc, argv);                               \
-    if (::benchmark::ReportUnrecognizedArguments(argc, argv)) return 1; \
-    ::benchmark::RunSpecifiedBenchmarks();                              \
-    ::benchmark::Shutdown();                                            \
-    return 0;                                                           \
-  }

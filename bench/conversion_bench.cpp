@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "ProjectSession.h"
-#include "bench_support.h"
+#include "bench_report.h"
 #include "literal_conversion.h"
 
 namespace orvanel::bench {
@@ -49,22 +49,6 @@ int64_t Deepest(const TCodeTree& tree) {
     for (const TTreeItem* child : item->Children()) todo.push_back({child, level + 1});
   }
   return deepest;
-}
-
-// Hands one child's figures to the benchmark; false (and the benchmark skipped) on error.
-bool Report(benchmark::State& state, const TChildReport& report, const char* timeKey) {
-  if (!report.Ok()) {
-    state.SkipWithError(report.Error.c_str());
-    return false;
-  }
-  state.SetIterationTime(report[timeKey]);
-  for (const auto& [key, value] : report.Values) {
-    if (key.size() > 3 && key.compare(key.size() - 3, 3, "_kb") == 0)
-      state.counters[key.substr(0, key.size() - 3) + "_MB"] = value / 1024.0;
-    else
-      state.counters[key] = value;
-  }
-  return true;
 }
 
 // ImportLog of a log file: reading, cutting and converting, as "New" does after the dialogs.

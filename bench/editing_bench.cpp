@@ -13,7 +13,7 @@
 #include "ProjectSession.h"
 #include "SilentUserInterface.h"
 #include "TextUtils.h"
-#include "bench_support.h"
+#include "bench_report.h"
 
 namespace orvanel {
 namespace {

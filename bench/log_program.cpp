@@ -60,6 +60,11 @@ const uint8_t kConditional[] = {0xF0, 0xD0, 0x90, 0xB0, 0x10, 0x30};
 
 }  // namespace
 
+void TProgram::AddStackOp(uint8_t opcode, const char* mnemonic, TEffect effect, int bytes) {
+  Add(opcode, mnemonic, "", 1).Effect = effect;
+  Code.back().Imm = bytes;
+}
+
 TInstr& TProgram::Add(uint8_t opcode, const char* mnemonic, std::string operand, int length) {
   TInstr in;
   in.Address = cursor_;
@@ -384,39 +389,29 @@ void TProgram::BuildFixedRoutines(std::vector<TOpenCall>& calls) {
   // Bank $00: the interrupt handlers, entered without a call and left with RTI.
   cursor_ = 0x008091;
   NmiHandler = Here();
-  Add(0x48, "PHA", "", 1).Effect = TEffect::Push;
-  Code.back().Imm = 1;
-  Add(0xDA, "PHX", "", 1).Effect = TEffect::Push;
-  Code.back().Imm = 2;
-  Add(0x5A, "PHY", "", 1).Effect = TEffect::Push;
-  Code.back().Imm = 2;
-  Add(0x8B, "PHB", "", 1).Effect = TEffect::Push;
-  Code.back().Imm = 1;
+  AddStackOp(0x48, "PHA", TEffect::Push, 1);
+  AddStackOp(0xDA, "PHX", TEffect::Push, 2);
+  AddStackOp(0x5A, "PHY", TEffect::Push, 2);
+  AddStackOp(0x8B, "PHB", TEffect::Push, 1);
   AddData(0xAD, "LDA", TForm::Absolute, 0x4210, TEffect::LoadData);
   for (int i = 0; i < 2; ++i) {
     calls.push_back({Here(), 1, false, -1});
     AddCall(true, -1);
   }
   AddData(0xE6, "INC", TForm::Direct, 0x16, TEffect::SetNmiFlag);
-  Add(0xAB, "PLB", "", 1).Effect = TEffect::Pull;
-  Code.back().Imm = 1;
-  Add(0x7A, "PLY", "", 1).Effect = TEffect::Pull;
-  Code.back().Imm = 2;
-  Add(0xFA, "PLX", "", 1).Effect = TEffect::Pull;
-  Code.back().Imm = 2;
-  Add(0x68, "PLA", "", 1).Effect = TEffect::Pull;
-  Code.back().Imm = 1;
+  AddStackOp(0xAB, "PLB", TEffect::Pull, 1);
+  AddStackOp(0x7A, "PLY", TEffect::Pull, 2);
+  AddStackOp(0xFA, "PLX", TEffect::Pull, 2);
+  AddStackOp(0x68, "PLA", TEffect::Pull, 1);
   Add(0x40, "RTI", "", 1).Op = TOp::ReturnFromInterrupt;
 
   cursor_ = 0x008140;
   IrqHandler = Here();
-  Add(0x48, "PHA", "", 1).Effect = TEffect::Push;
-  Code.back().Imm = 1;
+  AddStackOp(0x48, "PHA", TEffect::Push, 1);
   AddData(0xAD, "LDA", TForm::Absolute, 0x4211, TEffect::LoadData);
   AddData(0xA5, "LDA", TForm::Direct, 0x1E, TEffect::LoadData);
   AddData(0x8D, "STA", TForm::Absolute, 0x210E, TEffect::None);
-  Add(0x68, "PLA", "", 1).Effect = TEffect::Pull;
-  Code.back().Imm = 1;
+  AddStackOp(0x68, "PLA", TEffect::Pull, 1);
   Add(0x40, "RTI", "", 1).Op = TOp::ReturnFromInterrupt;
 }
 

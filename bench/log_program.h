@@ -182,6 +182,8 @@ class TProgram {
 
  private:
   TInstr& Add(uint8_t opcode, const char* mnemonic, std::string operand, int length);
+  // A one-byte push or pull of `bytes` bytes (PHA, PLX, ...).
+  void AddStackOp(uint8_t opcode, const char* mnemonic, TEffect effect, int bytes);
   TInstr& AddData(uint8_t opcode, const char* mnemonic, TForm form, int64_t data, TEffect effect);
   TInstr& AddImmediate(uint8_t opcode, const char* mnemonic, uint16_t value, int bytes,
                        TEffect effect);

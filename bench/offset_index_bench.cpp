@@ -11,7 +11,7 @@
 
 #include "LiteralOffsetIndex.h"
 #include "OffsetIndex.h"
-#include "bench_support.h"
+#include "bench_report.h"
 
 namespace orvanel::bench {
 namespace {

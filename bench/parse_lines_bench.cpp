@@ -6,7 +6,7 @@
 #include "DebuggerTraceLine.h"
 #include "LogLines.h"
 #include "SnesTraceLine.h"
-#include "bench_support.h"
+#include "bench_report.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "ProjectSession.h"
-#include "bench_support.h"
+#include "bench_report.h"
 
 namespace orvanel::bench {
 namespace {
@@ -28,21 +28,6 @@ std::unique_ptr<TSNESProject> NewProject(TUserInterface& ui) {
   auto project = CreateProject(1, ui, RunFolder());
   project->ScopeManager()->GetScope("Global", true);
   return project;
-}
-
-bool Report(benchmark::State& state, const TChildReport& report) {
-  if (!report.Ok()) {
-    state.SkipWithError(report.Error.c_str());
-    return false;
-  }
-  state.SetIterationTime(report["seconds"]);
-  for (const auto& [key, value] : report.Values) {
-    if (key.size() > 3 && key.compare(key.size() - 3, 3, "_kb") == 0)
-      state.counters[key.substr(0, key.size() - 3) + "_MB"] = value / 1024.0;
-    else
-      state.counters[key] = value;
-  }
-  return true;
 }
 
 // The trace data file of the 1M log, written once by a child for the reading benchmark.

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "ConvertedProject.h"
 #include "Errors.h"
 #include "FakeUserInterface.h"
 #include "LogBuilder.h"
@@ -81,11 +82,7 @@ std::string State(const TProject& p) {
 class BadInputTest : public ::testing::Test {
  protected:
   std::unique_ptr<TSNESProject> Converted(const std::string& log, int type = 1) {
-    auto p = CreateProject(type, ui_, "");
-    p->ScopeManager()->GetScope("Global", true);
-    p->LogLines() = TLogLines::FromBytes(log);
-    p->ImportLog();
-    return p;
+    return test::ConvertedProject(ui_, log, type);
   }
   // A project with a converted log, a map file with two scopes and a label file loaded,
   // as it is after "New" or "Open Project".

@@ -6,6 +6,7 @@
 #include <typeinfo>
 #include <vector>
 
+#include "ConvertedProject.h"
 #include "FakeUserInterface.h"
 #include "LogBuilder.h"
 #include "ProjectSession.h"
@@ -54,10 +55,7 @@ class CodeCacheTest : public ::testing::Test {
     log.Jsr(0x8000, 0x9000).Nop(0x9000).Nop(0x9001).Rts(0x9002).Raw("--- frame 1 ---")
         .Branch(0x8003, 0x80, 0xFB, 0x8000).Jsr(0x8000, 0x9000).Nop(0x9000).Nop(0x9001)
         .Rts(0x9002).Nop(0x8005);
-    project_ = CreateProject(1, ui_, "");
-    project_->ScopeManager()->GetScope("Global", true);
-    project_->LogLines() = TLogLines::FromBytes(log.Text());
-    project_->ImportLog();
+    project_ = test::ConvertedProject(ui_, log.Text());
     project_->SetSaved(true);
   }
 

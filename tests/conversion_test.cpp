@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ConvertedProject.h"
 #include "FakeUserInterface.h"
 #include "LogBuilder.h"
 #include "ProjectSession.h"
@@ -22,10 +23,7 @@ class ConversionTest : public ::testing::Test {
  protected:
   // Converts the log text as "New" does, without dialogs.
   TSNESProject& Convert(const std::string& text, int type = 1) {
-    project_ = CreateProject(type, ui_, "");
-    project_->ScopeManager()->GetScope("Global", true);
-    project_->LogLines() = TLogLines::FromBytes(text);
-    project_->ImportLog();
+    project_ = test::ConvertedProject(ui_, text, type);
     return *project_;
   }
   // Items in display order as "offset-text(level)" or the comment text, space separated.

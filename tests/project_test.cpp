@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "ConvertedProject.h"
 #include "Errors.h"
 #include "FakeUserInterface.h"
 #include "LogBuilder.h"
@@ -18,11 +19,7 @@ class ProjectTest : public ::testing::Test {
  protected:
   std::unique_ptr<TSNESProject> Converted(const std::string& log, int type = 1,
                                           const std::string& programDir = "") {
-    auto p = CreateProject(type, ui_, programDir);
-    p->ScopeManager()->GetScope("Global", true);
-    p->LogLines() = TLogLines::FromBytes(log);
-    p->ImportLog();
-    return p;
+    return test::ConvertedProject(ui_, log, type, programDir);
   }
   TFakeUserInterface ui_;
   std::string dir_ = test::ScratchDir();

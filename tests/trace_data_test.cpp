@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "ConvertedProject.h"
 #include "Errors.h"
 #include "FakeUserInterface.h"
 #include "LogBuilder.h"
@@ -51,11 +52,7 @@ std::string FirstDifference(const std::string& a, const std::string& b) {
 class TraceDataTest : public ::testing::Test {
  protected:
   std::unique_ptr<TSNESProject> Converted(const std::string& log, int type = 1) {
-    auto p = CreateProject(type, ui_, "");
-    p->ScopeManager()->GetScope("Global", true);
-    p->LogLines() = TLogLines::FromBytes(log);
-    p->ImportLog();
-    return p;
+    return test::ConvertedProject(ui_, log, type);
   }
   // Reads a trace data file into a new project, with the labels of a label file first.
   std::unique_ptr<TSNESProject> Read(const std::string& file, int type = 1,

@@ -11,6 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "ConvertedProject.h"
 #include "Clipboard.h"
 #include "FakeUserInterface.h"
 #include "LogBuilder.h"
@@ -488,10 +489,7 @@ class RecordCleanUpTest : public ::testing::Test {
     return log.Text();
   }
   std::unique_ptr<TSNESProject> Converted() {
-    auto p = CreateProject(1, ui_, "");
-    p->ScopeManager()->GetScope("Global", true);
-    p->LogLines() = TLogLines::FromBytes(Log());
-    p->ImportLog();
+    auto p = test::ConvertedProject(ui_, Log());
     Decorate(*p);
     return p;
   }
