@@ -3,7 +3,7 @@
 // progress bar when standard error is a terminal, no dialogs (every name is given).
 #include <cstdint>
 
-#include "UserInterface.h"
+#include "base/UserInterface.h"
 
 namespace orvanel::app {
 

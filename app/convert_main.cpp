@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "AllocatorTuning.h"
 #include "ConsoleUserInterface.h"
-#include "Errors.h"
-#include "ProjectSession.h"
+#include "base/AllocatorTuning.h"
+#include "base/Errors.h"
+#include "project/ProjectSession.h"
 
 namespace {
 

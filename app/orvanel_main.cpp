@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QStringList>
 
-#include "AllocatorTuning.h"
-#include "MainWindow.h"
+#include "base/AllocatorTuning.h"
+#include "window/MainWindow.h"
 
 int main(int argc, char* argv[]) {
   orvanel::TuneAllocatorForLargeTraces();

@@ -3,7 +3,7 @@
 // to the benchmark, and the programs' main function.
 #include <benchmark/benchmark.h>
 
-#include "AllocatorTuning.h"
+#include "base/AllocatorTuning.h"
 #include "bench_support.h"
 
 namespace orvanel::bench {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "SilentUserInterface.h"
+#include "base/SilentUserInterface.h"
 #include "log_generator.h"
 
 namespace orvanel::bench {

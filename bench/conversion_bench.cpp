@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "ProjectSession.h"
 #include "bench_report.h"
 #include "literal_conversion.h"
+#include "project/ProjectSession.h"
 
 namespace orvanel::bench {
 namespace {

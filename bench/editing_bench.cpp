@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "Clipboard.h"
-#include "ProjectSession.h"
-#include "SilentUserInterface.h"
-#include "TextUtils.h"
+#include "base/SilentUserInterface.h"
+#include "base/TextUtils.h"
 #include "bench_report.h"
+#include "editing/Clipboard.h"
+#include "project/ProjectSession.h"
 
 namespace orvanel {
 namespace {
@@ -25,8 +25,12 @@ constexpr int kCachedItems = 10'000;
 // Flat: a million top-level items, every tenth selected. Subtrees: 200,000 top-level items
 // with four children each, every other one selected (half a million items go).
 enum TShape { kFlat = 0, kSubtrees = 1 };
-int Children(int shape) { return shape == kFlat ? 0 : 4; }
-size_t Step(int shape) { return shape == kFlat ? 10 : 2; }
+int Children(int shape) {
+  return shape == kFlat ? 0 : 4;
+}
+size_t Step(int shape) {
+  return shape == kFlat ? 10 : 2;
+}
 
 // Says Yes to the delete question; everything else as the silent interface.
 class TQuietUserInterface : public TSilentUserInterface {
@@ -62,7 +66,8 @@ std::string Bracket(int64_t address) {
 std::string LineText(int r, int64_t offset) {
   if (r % 50 == 49) {
     int64_t target = (offset & 0xFF0000) | 0x0100 | (r & 0xFF);
-    return FirstDialectLine(offset, "4C 00 01", "JMP $" + IntToHex(target & 0xFFFF, 4) + Bracket(target));
+    return FirstDialectLine(offset, "4C 00 01",
+                            "JMP $" + IntToHex(target & 0xFFFF, 4) + Bracket(target));
   }
   if (r % 10 == 9)
     return FirstDialectLine(offset, "D0 F2", "BNE $F2" + Bracket(offset - 12));  // record r-4
@@ -88,9 +93,11 @@ std::unique_ptr<TWorld> BuildWorld(int shape, int records) {
   std::vector<TTraceFileLine*> lines(static_cast<size_t>(records));
   for (int r = 0; r < records; ++r) {
     int64_t offset = 0x808000 + 3 * static_cast<int64_t>(r);
-    TTraceFileLine* line = p.RegisterInIndex(p.Adopt(p.CreateLine(LineText(r, offset), false, nullptr)));
+    TTraceFileLine* line =
+        p.RegisterInIndex(p.Adopt(p.CreateLine(LineText(r, offset), false, nullptr)));
     line->AttachScope(global);
-    if (r % 100 == 0) line->SetOffsetLabel(p.LabelManager()->AddLabel("$" + IntToHex(offset, 6), "l"));
+    if (r % 100 == 0)
+      line->SetOffsetLabel(p.LabelManager()->AddLabel("$" + IntToHex(offset, 6), "l"));
     if (line->IsFlow() && !line->TargetNode()) {
       line->SetTargetNode(p.FindInIndex(line->TargetOffset()));
       if (!line->TargetNode()) p.PendingTargets().Add(line->TargetOffset(), line);
@@ -205,7 +212,11 @@ BENCHMARK(BM_DeleteHundredThousandNodes)
     ->Args({kSubtrees, 100'000})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
-BENCHMARK(BM_DropHundredThousandNodes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_DropHundredThousandNodes)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
 BENCHMARK(BM_PasteHundredThousandNodes)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 }  // namespace

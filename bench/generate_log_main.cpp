@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "ProjectSession.h"
 #include "bench_support.h"
 #include "log_generator.h"
+#include "project/ProjectSession.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "TextUtils.h"
+#include "base/TextUtils.h"
 
 namespace orvanel::bench {
 

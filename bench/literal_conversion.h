@@ -12,9 +12,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "CodeTree.h"
-#include "Scope.h"
-#include "SnesProject.h"
+#include "project/SnesProject.h"
+#include "records/Scope.h"
+#include "tree/CodeTree.h"
 
 namespace orvanel::bench {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "LiteralOffsetIndex.h"
-#include "OffsetIndex.h"
 #include "bench_report.h"
+#include "tree/OffsetIndex.h"
 
 namespace orvanel::bench {
 namespace {

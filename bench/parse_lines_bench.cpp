@@ -3,19 +3,18 @@
 
 #include <string>
 
-#include "DebuggerTraceLine.h"
-#include "LogLines.h"
-#include "SnesTraceLine.h"
 #include "bench_report.h"
+#include "records/DebuggerTraceLine.h"
+#include "records/SnesTraceLine.h"
+#include "trace/LogLines.h"
 
 namespace {
 
 using namespace orvanel;
 
-// The shared traces lie beside the repository.
+// The real traces, unpacked into the build folder from the repository's archive.
 std::string TraceFile(const std::string& name) {
-  std::string here = __FILE__;
-  return here.substr(0, here.rfind('/')) + "/../../shared/traces/" + name;
+  return std::string(ORVANEL_TRACES_DIR) + "/" + name;
 }
 
 template <typename TLine>

@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "ProjectSession.h"
 #include "bench_report.h"
+#include "project/ProjectSession.h"
 
 namespace orvanel::bench {
 namespace {

@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <string>
 
-#include "Xml.h"
 #include "bench_report.h"
+#include "xml/Xml.h"
 
 namespace orvanel::bench {
 namespace {

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "TraceLine.h"
-#include "Xml.h"
+#include "records/TraceLine.h"
+#include "xml/Xml.h"
 
 namespace orvanel::test {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "AddressChecks.h"
-#include "Scope.h"
-#include "SnesTraceLine.h"
+#include "records/Scope.h"
+#include "records/SnesTraceLine.h"
+#include "scopes/AddressChecks.h"
 
 namespace orvanel {
 namespace {
@@ -32,17 +32,17 @@ TEST(AddressTexts, TheNewMappingDialogClosesOnlyOnAcceptedOffsets) {
     const char* text;
     bool closes;
   };
-  for (const Case& c : {Case{"8000", TAddressFormat::Hex, "$8000", true},
-                        Case{"1", TAddressFormat::Hex, "$1", false},
-                        Case{"#$12", TAddressFormat::Hex, "#$12", true},
-                        Case{"#12", TAddressFormat::Hex, "$#12", false},
-                        Case{"##$12", TAddressFormat::Hex, "##$12", true},
-                        Case{"$12G", TAddressFormat::Hex, "$12G", false},
-                        Case{"", TAddressFormat::Hex, "$", false},
-                        Case{"12a", TAddressFormat::Decimal, "12a", false},
-                        Case{"1a", TAddressFormat::Decimal, "1a", false},
-                        Case{"32768", TAddressFormat::Decimal, "32768", true},
-                        Case{"$8000", TAddressFormat::Decimal, "$8000", false}}) {
+  for (const Case& c :
+       {Case{"8000", TAddressFormat::Hex, "$8000", true},
+        Case{"1", TAddressFormat::Hex, "$1", false},
+        Case{"#$12", TAddressFormat::Hex, "#$12", true},
+        Case{"#12", TAddressFormat::Hex, "$#12", false},
+        Case{"##$12", TAddressFormat::Hex, "##$12", true},
+        Case{"$12G", TAddressFormat::Hex, "$12G", false}, Case{"", TAddressFormat::Hex, "$", false},
+        Case{"12a", TAddressFormat::Decimal, "12a", false},
+        Case{"1a", TAddressFormat::Decimal, "1a", false},
+        Case{"32768", TAddressFormat::Decimal, "32768", true},
+        Case{"$8000", TAddressFormat::Decimal, "$8000", false}}) {
     TOffsetCheck check = CheckMappingOffset(c.typed, c.format);
     EXPECT_EQ(check.Text, c.text) << c.typed;
     EXPECT_EQ(check.MayClose, c.closes) << c.typed;

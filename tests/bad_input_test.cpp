@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "ConvertedProject.h"
-#include "Errors.h"
 #include "FakeUserInterface.h"
 #include "LogBuilder.h"
-#include "ProjectSession.h"
 #include "TestData.h"
-#include "TextUtils.h"
+#include "base/Errors.h"
+#include "base/TextUtils.h"
+#include "project/ProjectSession.h"
 
 namespace orvanel {
 namespace {

@@ -9,9 +9,9 @@
 #include "ConvertedProject.h"
 #include "FakeUserInterface.h"
 #include "LogBuilder.h"
-#include "ProjectSession.h"
 #include "TestData.h"
-#include "TextUtils.h"
+#include "base/TextUtils.h"
+#include "project/ProjectSession.h"
 
 namespace orvanel {
 namespace {
@@ -52,9 +52,17 @@ class CodeCacheTest : public ::testing::Test {
   // which is shown a second time; then $8005.
   void SetUp() override {
     TLogBuilder log;
-    log.Jsr(0x8000, 0x9000).Nop(0x9000).Nop(0x9001).Rts(0x9002).Raw("--- frame 1 ---")
-        .Branch(0x8003, 0x80, 0xFB, 0x8000).Jsr(0x8000, 0x9000).Nop(0x9000).Nop(0x9001)
-        .Rts(0x9002).Nop(0x8005);
+    log.Jsr(0x8000, 0x9000)
+        .Nop(0x9000)
+        .Nop(0x9001)
+        .Rts(0x9002)
+        .Raw("--- frame 1 ---")
+        .Branch(0x8003, 0x80, 0xFB, 0x8000)
+        .Jsr(0x8000, 0x9000)
+        .Nop(0x9000)
+        .Nop(0x9001)
+        .Rts(0x9002)
+        .Nop(0x8005);
     project_ = test::ConvertedProject(ui_, log.Text());
     project_->SetSaved(true);
   }

@@ -3,8 +3,8 @@
 #include <memory>
 #include <vector>
 
-#include "CodeTree.h"
-#include "TraceLine.h"
+#include "records/TraceLine.h"
+#include "tree/CodeTree.h"
 
 namespace orvanel {
 namespace {
@@ -173,7 +173,7 @@ TEST(CodeTreeDepth, AMillionLevelsAreBuiltWalkedMovedAndFreed) {
     EXPECT_EQ(tree.TopLevel().size(), 2u);
     tree.Delete({tree.First()});
     EXPECT_EQ(tree.Count(), static_cast<size_t>(kDepth + 1 - kDepth / 2));
-  }  // the rest is freed by the destructor
+  }                                // the rest is freed by the destructor
   EXPECT_GT(line.itemCount_, 0u);  // the destructor does not touch records that may be gone
 }
 

@@ -8,10 +8,10 @@
 #include "ConvertedProject.h"
 #include "FakeUserInterface.h"
 #include "LogBuilder.h"
-#include "ProjectSession.h"
-#include "SnesProject.h"
 #include "TestData.h"
-#include "TextUtils.h"
+#include "base/TextUtils.h"
+#include "project/ProjectSession.h"
+#include "project/SnesProject.h"
 
 namespace orvanel {
 namespace {
@@ -60,6 +60,34 @@ TEST_F(ConversionTest, TakenCallsOpenLevelsAndReturnsCloseThem) {
   EXPECT_EQ(At(0x9004)->TextColor(), p.Palette.ReturnColor);
   EXPECT_EQ(At(0xA000)->TextColor(), 0);
   EXPECT_EQ(At(0xA001)->Successor(), nullptr);
+}
+
+// A routine that calls itself: each level's lines go under the call item that opened that
+// level, not under the newest item of the call's record (which the deeper calls made).
+TEST_F(ConversionTest, RecursiveCallsPutEachLevelUnderTheCallThatOpenedIt) {
+  TLogBuilder log;
+  log.Jsr(0x8000, 0x9000);
+  for (int depth = 0; depth < 3; ++depth) log.Nop(0x9000).Jsr(0x9001, 0x9000);
+  // The fourth call to the routine is not taken (the next line is not its start).
+  log.Nop(0x9000).Jsr(0x9001, 0x9000).Nop(0x9004).Rts(0x9005);
+  log.Nop(0x9004).Rts(0x9005).Nop(0x9004).Rts(0x9005).Nop(0x9004).Rts(0x9005).Nop(0x8003);
+  Convert(log.Text());
+  EXPECT_EQ(Shape(),
+            "80000 90001 90011 90002 90012 90003 90013 90004 90014 90044 90054 "
+            "90043 90053 90042 90052 90041 90051 80030");
+  EXPECT_EQ(project_->CallDepth, 0);
+  // Every call item of the routine holds exactly its own level: a nop, the next call and,
+  // after that call returned, the rest of the routine.
+  std::vector<TTreeItem*> calls;
+  project_->Tree().ForEach([&](TTreeItem* it) {
+    if (it->Line()->Offset() == 0x9001 || it->Line()->Offset() == 0x8000) calls.push_back(it);
+  });
+  ASSERT_EQ(calls.size(), 5u);
+  for (size_t i = 0; i + 1 < calls.size(); ++i) {
+    EXPECT_EQ(calls[i + 1]->Parent(), calls[i]) << "call " << i + 1;
+    EXPECT_EQ(calls[i]->Children().size(), 4u) << "call " << i;
+  }
+  EXPECT_FALSE(calls.back()->HasChildren());  // the call that was not taken
 }
 
 TEST_F(ConversionTest, ACallWhoseCalleeIsNotTracedOpensNoLevel) {
@@ -149,8 +177,15 @@ TEST_F(ConversionTest, ABranchOntoAReturnGetsAnExitLabel) {
 
 TEST_F(ConversionTest, CommentLinesOfTheLog) {
   TLogBuilder log;
-  log.Raw("title line without a dollar sign").Nop(0x8000).Raw("// the first NOP").Raw("")
-      .Raw("--- frame 2 ---").Jsr(0x8001, 0x9000).Raw("--- inside ---").Nop(0x9000).Rts(0x9001)
+  log.Raw("title line without a dollar sign")
+      .Nop(0x8000)
+      .Raw("// the first NOP")
+      .Raw("")
+      .Raw("--- frame 2 ---")
+      .Jsr(0x8001, 0x9000)
+      .Raw("--- inside ---")
+      .Nop(0x9000)
+      .Rts(0x9001)
       .Nop(0x8004);
   TSNESProject& p = Convert(log.Text());
   EXPECT_EQ(At(0x8000)->Comment(), " the first NOP");
@@ -178,7 +213,9 @@ TEST_F(ConversionTest, ACallFollowedOnlyByCommentsEndsItsLevelWithAMessage) {
 
 TEST_F(ConversionTest, JsrIndexedIsNoCall) {
   TLogBuilder log;
-  log.Nop(0x8000).Op(0x8001, {0xFC, 0x00, 0x90}, "JSR", "($9000,x)", "$00:9000").Nop(0x9000)
+  log.Nop(0x8000)
+      .Op(0x8001, {0xFC, 0x00, 0x90}, "JSR", "($9000,x)", "$00:9000")
+      .Nop(0x9000)
       .Rts(0x9001);
   Convert(log.Text());
   EXPECT_EQ(Shape(), "Upstep0 80001 80011 90001 90011");
@@ -195,9 +232,9 @@ TEST_F(ConversionTest, TheDebuggerDialectConvertsTheSameWay) {
 // Every executed line becomes one item: the real traces give exactly one item per line that
 // is not empty and not taken over as a comment, plus one Upstep per top-level return.
 TEST(ConversionRealTraces, OneItemPerExecutedLine) {
-  for (const char* name :
-       {"pvsneslib-hello_world-snes9x.log", "pvsneslib-hello_world-debugger.log",
-        "undisbeliever-wrmpyb-in-flight-snes9x.log", "undisbeliever-wrmpyb-in-flight-debugger.log"}) {
+  for (const char* name : {"pvsneslib-hello_world-snes9x.log", "pvsneslib-hello_world-debugger.log",
+                           "undisbeliever-wrmpyb-in-flight-snes9x.log",
+                           "undisbeliever-wrmpyb-in-flight-debugger.log"}) {
     SCOPED_TRACE(name);
     TFakeUserInterface ui;
     bool debugger = std::string(name).find("debugger") != std::string::npos;

@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "DebuggerTraceLine.h"
-#include "LogLines.h"
 #include "TestData.h"
 #include "TraceLineFakes.h"
+#include "records/DebuggerTraceLine.h"
+#include "trace/LogLines.h"
 
 namespace orvanel {
 namespace {

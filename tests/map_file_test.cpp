@@ -4,11 +4,11 @@
 #include <map>
 #include <memory>
 
-#include "Errors.h"
 #include "FakeUserInterface.h"
-#include "SnesScopeManager.h"
-#include "SnesTraceLine.h"
 #include "TestData.h"
+#include "base/Errors.h"
+#include "records/SnesTraceLine.h"
+#include "scopes/SnesScopeManager.h"
 
 namespace orvanel {
 namespace {
@@ -65,8 +65,7 @@ TEST_F(MapFileTest, WritesScopesKeysAndMappingsAsTheyStand) {
                       "      <map context=\"PlayerX\">$7E0010</map>"),
             std::string::npos)
       << text;
-  EXPECT_NE(text.find("<offset>32768</offset>\n      <offset>32768_cc</offset>"),
-            std::string::npos)
+  EXPECT_NE(text.find("<offset>32768</offset>\n      <offset>32768_cc</offset>"), std::string::npos)
       << text;
   EXPECT_NE(text.find("<map context=\"Mode\">#$12</map>"), std::string::npos);
 }
@@ -92,7 +91,7 @@ TEST_F(MapFileTest, ReadsBackAndClaimsTheRegisteredLines) {
   TScopeNode* bank = manager_.Scopes()[1].get();
   EXPECT_EQ(bank->ScopeName(), "Bank");  // "bank" merged into it, the first name wins
   ASSERT_EQ(bank->Mappings().size(), 4u);
-  EXPECT_EQ(bank->Mappings()[0]->MappingName(), "A");  // 32768 has the value of $8000
+  EXPECT_EQ(bank->Mappings()[0]->MappingName(), "A");   // 32768 has the value of $8000
   EXPECT_EQ(bank->Mappings()[1]->MappingName(), "Op");  // the same operand text only once
   EXPECT_EQ(bank->Mappings()[2]->MappingName(), "");    // no context: an empty name
   EXPECT_EQ(bank->Mappings()[3]->MappingName(), "C");

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "LiteralOffsetIndex.h"
-#include "OffsetIndex.h"
+#include "tree/OffsetIndex.h"
 
 namespace orvanel {
 namespace {

@@ -4,11 +4,11 @@
 #include <memory>
 #include <regex>
 
-#include "Errors.h"
 #include "FakeUserInterface.h"
 #include "LogBuilder.h"
-#include "ProjectSession.h"
 #include "TestData.h"
+#include "base/Errors.h"
+#include "project/ProjectSession.h"
 
 namespace orvanel {
 namespace {
@@ -67,7 +67,8 @@ TEST_F(ProjectFileTest, ResavingGivesTheSameFilesApartFromTheirNames) {
     EXPECT_EQ(test::ReadFile(Path(std::string("q") + ext)),
               test::ReadFile(Path(std::string("p") + ext)))
         << ext;
-  std::string renamed = std::regex_replace(test::ReadFile(Path("q.tfp")), std::regex("/q\\."), "/p.");
+  std::string renamed =
+      std::regex_replace(test::ReadFile(Path("q.tfp")), std::regex("/q\\."), "/p.");
   EXPECT_EQ(renamed, test::ReadFile(Path("p.tfp")));
 }
 
@@ -122,13 +123,12 @@ TEST_F(ProjectFileTest, FilesThatAreNoProjectAreRefusedWithAClearMessage) {
     const char* xml;
     const char* says;
   };
-  for (const Case& c : {Case{"<project name=\"x\"/>", "projecttype"},
-                        Case{"<project projecttype=\"x1\"/>", "'x1' is not a valid integer value"},
-                        Case{"<project projecttype=\"3\"/>", "3"},
-                        Case{"<project projecttype=\"0\"/>", "0"},
-                        Case{"<mapfile projecttype=\"1\"/>", "project"},
-                        Case{"<project projecttype=\"1\"", "bad.tfp"},
-                        Case{"", "bad.tfp"}}) {
+  for (const Case& c :
+       {Case{"<project name=\"x\"/>", "projecttype"},
+        Case{"<project projecttype=\"x1\"/>", "'x1' is not a valid integer value"},
+        Case{"<project projecttype=\"3\"/>", "3"}, Case{"<project projecttype=\"0\"/>", "0"},
+        Case{"<mapfile projecttype=\"1\"/>", "project"},
+        Case{"<project projecttype=\"1\"", "bad.tfp"}, Case{"", "bad.tfp"}}) {
     test::WriteFile(Path("bad.tfp"), c.xml);
     try {
       OpenProject(Path("bad.tfp"), ui_, "");

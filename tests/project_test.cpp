@@ -3,11 +3,11 @@
 #include <memory>
 
 #include "ConvertedProject.h"
-#include "Errors.h"
 #include "FakeUserInterface.h"
 #include "LogBuilder.h"
-#include "ProjectSession.h"
 #include "TestData.h"
+#include "base/Errors.h"
+#include "project/ProjectSession.h"
 
 namespace orvanel {
 namespace {
@@ -62,12 +62,12 @@ TEST_F(ProjectTest, RegisterNamesComeFromTheRegisterFile) {
                   "<reg002140 name=\"APUIO0\">Audio port 0</reg002140></registers>");
   TLogBuilder log;
   log.Lda(0x8000, 0x002100)
-      .Lda(0x8003, 0x3F5FFF)   // bank $3F: looked up
-      .Lda(0x8006, 0x402100)   // bank $40: never
-      .Lda(0x8009, 0x0020FF)   // below $2100: never
-      .Lda(0x800C, 0x006000)   // above $5FFF: never
-      .Lda(0x800F, 0x7E2140)   // bank $7E: never
-      .Lda(0x8012, 0x002101)   // no element for it: an empty name
+      .Lda(0x8003, 0x3F5FFF)  // bank $3F: looked up
+      .Lda(0x8006, 0x402100)  // bank $40: never
+      .Lda(0x8009, 0x0020FF)  // below $2100: never
+      .Lda(0x800C, 0x006000)  // above $5FFF: never
+      .Lda(0x800F, 0x7E2140)  // bank $7E: never
+      .Lda(0x8012, 0x002101)  // no element for it: an empty name
       .Nop(0x8015);
   auto p = Converted(log.Text(), 1, dir_ + "/");
   EXPECT_EQ(p->FindInIndex(0x8000)->RegisterName(), "INIDISP");

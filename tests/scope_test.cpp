@@ -1,6 +1,6 @@
 // Scopes, mappings and the scope manager: lookups and their letter case, the key lists,
 // the referrer lists, deleting mappings and lines that go away.
-#include "Scope.h"
+#include "records/Scope.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "Errors.h"
-#include "TextUtils.h"
+#include "base/Errors.h"
+#include "base/TextUtils.h"
 
 namespace orvanel {
 namespace {

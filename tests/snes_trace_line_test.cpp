@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <string>
 
-#include "Errors.h"
-#include "LogLines.h"
-#include "Scope.h"
-#include "SnesTraceLine.h"
 #include "TestData.h"
 #include "TraceLineFakes.h"
+#include "base/Errors.h"
+#include "records/Scope.h"
+#include "records/SnesTraceLine.h"
+#include "trace/LogLines.h"
 
 namespace orvanel {
 namespace {

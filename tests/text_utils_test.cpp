@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "Errors.h"
-#include "LogLines.h"
-#include "TextUtils.h"
+#include "base/Errors.h"
+#include "base/TextUtils.h"
+#include "trace/LogLines.h"
 
 namespace orvanel {
 namespace {

@@ -5,12 +5,12 @@
 #include <string>
 
 #include "ConvertedProject.h"
-#include "Errors.h"
 #include "FakeUserInterface.h"
 #include "LogBuilder.h"
-#include "ProjectSession.h"
 #include "TestData.h"
-#include "TextUtils.h"
+#include "base/Errors.h"
+#include "base/TextUtils.h"
+#include "project/ProjectSession.h"
 
 namespace orvanel {
 namespace {
@@ -45,8 +45,9 @@ std::string FirstDifference(const std::string& a, const std::string& b) {
       start = i + 1;
     }
   }
-  return a.size() == b.size() ? "" : "lengths " + std::to_string(a.size()) + " and " +
-                                         std::to_string(b.size());
+  return a.size() == b.size()
+             ? ""
+             : "lengths " + std::to_string(a.size()) + " and " + std::to_string(b.size());
 }
 
 class TraceDataTest : public ::testing::Test {
@@ -72,10 +73,20 @@ class TraceDataTest : public ::testing::Test {
 
 TEST_F(TraceDataTest, ATreeReadsBackWithItsShapeAndLinks) {
   TLogBuilder log;
-  log.Jsr(0x8000, 0x9000).Raw("// call it").Jsl(0x9000, 0xA000).Lda(0xA000, 0x7E2140)
-      .Branch(0xA003, 0xD0, 0xFB, 0xA000).Lda(0xA000, 0x7E2140).Branch(0xA003, 0xD0, 0xFB, 0xA000)
-      .Rtl(0xA005).Rts(0x9004).Branch(0x8003, 0x80, 0x10, 0x8015).Nop(0x8015)
-      .Raw("--- marker ---").Rts(0x8016).Nop(0xB000);
+  log.Jsr(0x8000, 0x9000)
+      .Raw("// call it")
+      .Jsl(0x9000, 0xA000)
+      .Lda(0xA000, 0x7E2140)
+      .Branch(0xA003, 0xD0, 0xFB, 0xA000)
+      .Lda(0xA000, 0x7E2140)
+      .Branch(0xA003, 0xD0, 0xFB, 0xA000)
+      .Rtl(0xA005)
+      .Rts(0x9004)
+      .Branch(0x8003, 0x80, 0x10, 0x8015)
+      .Nop(0x8015)
+      .Raw("--- marker ---")
+      .Rts(0x8016)
+      .Nop(0xB000);
   auto original = Converted(log.Text());
   original->WriteTraceData(Path("t.tfd"));
   EXPECT_TRUE(original->LogSaved);
@@ -96,7 +107,11 @@ TEST_F(TraceDataTest, ATreeReadsBackWithItsShapeAndLinks) {
 TEST_F(TraceDataTest, WritingWhatWasReadGivesTheSameFile) {
   TLogBuilder log;
   // Upsteps are comment lines that carry a length; a broken line keeps what it had.
-  log.Nop(0x8000).Rts(0x8001).Nop(0x9003).Rti(0x9004).Raw("$00/9005  EA           NOP  A:zz")
+  log.Nop(0x8000)
+      .Rts(0x8001)
+      .Nop(0x9003)
+      .Rti(0x9004)
+      .Raw("$00/9005  EA           NOP  A:zz")
       .Nop(0x9006);
   auto original = Converted(log.Text());
   original->WriteTraceData(Path("w1.tfd"));
@@ -118,8 +133,8 @@ TEST_F(TraceDataTest, AnEmptyTreeIsARootWithoutChildren) {
 }
 
 void WriteFile(const std::string& path, const std::string& body) {
-  test::WriteFile(path, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<tracedata>" + body +
-                            "</tracedata>\n");
+  test::WriteFile(
+      path, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<tracedata>" + body + "</tracedata>\n");
 }
 
 // A `traceline` element of the first dialect with the attributes that matter here.
@@ -129,18 +144,19 @@ std::string Line(int64_t offset, int opcode, int64_t target, const std::string& 
                   "\" textcolor=\"0\" comment=\"\" isComment=\"FALSE\" offset=\"" +
                   std::to_string(offset) + "\" opcodeval=\"" + std::to_string(opcode) +
                   "\" opcodelen=\"2\" opcodelabel=\"OPC\" targetoffset=\"" +
-                  std::to_string(target) + "\" operand=\"$10\" A=\"0\" X=\"0\" Y=\"0\" S=\"0\" "
+                  std::to_string(target) +
+                  "\" operand=\"$10\" A=\"0\" X=\"0\" Y=\"0\" S=\"0\" "
                   "D=\"0\" DB=\"0\" PS=\"\" HC=\"0\" VC=\"0\" indexed=\"FALSE\"";
   return children.empty() ? e + "/>" : e + ">" + children + "</" + name + ">";
 }
 
 TEST_F(TraceDataTest, RebuildsTargetsPendingEntriesAndTheTargetIndex) {
   WriteFile(Path("r.tfd"),
-            Line(100, 0xD0, 300) +             // forward: resolved when 300 is read
-                Line(200, 0x80, 999) +         // never met: stays pending
-                Line(300, 0xEA, -1) +          //
-                Line(400, 0xF0, 300) +         // a second line with target 300
-                Line(500, 0x20, 300) +         // a call: not in the target index
+            Line(100, 0xD0, 300) +      // forward: resolved when 300 is read
+                Line(200, 0x80, 999) +  // never met: stays pending
+                Line(300, 0xEA, -1) +   //
+                Line(400, 0xF0, 300) +  // a second line with target 300
+                Line(500, 0x20, 300) +  // a call: not in the target index
                 Line(600, 0xEA, -1, Line(700, 0xEA, -1) + Line(800, 0xEA, -1)) +
                 Line(900, 0xEA, -1, Line(901, 0xEA, -1, "", "other") + Line(902, 0xEA, -1)));
   auto p = Read(Path("r.tfd"));
@@ -205,8 +221,8 @@ TEST_F(TraceDataTest, AFailedWriteKeepsTheOldFileAndReportsFailure) {
 }
 
 TEST_F(TraceDataTest, RealTracesRoundTripInBothDialects) {
-  for (const char* name : {"undisbeliever-wrmpyb-in-flight-snes9x.log",
-                           "pvsneslib-hello_world-debugger.log"}) {
+  for (const char* name :
+       {"undisbeliever-wrmpyb-in-flight-snes9x.log", "pvsneslib-hello_world-debugger.log"}) {
     SCOPED_TRACE(name);
     int type = std::string(name).find("debugger") != std::string::npos ? 2 : 1;
     auto p = CreateProject(type, ui_, "");

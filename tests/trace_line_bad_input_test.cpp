@@ -6,10 +6,10 @@
 #include <random>
 #include <string>
 
-#include "DebuggerTraceLine.h"
-#include "LogLines.h"
-#include "SnesTraceLine.h"
 #include "TraceLineFakes.h"
+#include "records/DebuggerTraceLine.h"
+#include "records/SnesTraceLine.h"
+#include "trace/LogLines.h"
 
 namespace orvanel {
 namespace {

@@ -4,12 +4,12 @@
 
 #include <string>
 
-#include "DebuggerTraceLine.h"
-#include "Errors.h"
-#include "LogLines.h"
-#include "Scope.h"
-#include "SnesTraceLine.h"
 #include "TraceLineFakes.h"
+#include "base/Errors.h"
+#include "records/DebuggerTraceLine.h"
+#include "records/Scope.h"
+#include "records/SnesTraceLine.h"
+#include "trace/LogLines.h"
 
 namespace orvanel {
 namespace {

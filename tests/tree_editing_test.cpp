@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "ConvertedProject.h"
-#include "Clipboard.h"
 #include "FakeUserInterface.h"
 #include "LogBuilder.h"
-#include "ProjectSession.h"
 #include "TestData.h"
-#include "TextUtils.h"
+#include "base/TextUtils.h"
+#include "editing/Clipboard.h"
+#include "project/ProjectSession.h"
 
 namespace orvanel {
 namespace {
@@ -155,8 +155,8 @@ TEST_F(TreeEditingTest, AProjectKeepsCodeCacheLinesButTheCodeCacheDeletesThem) {
 TEST_F(TreeEditingTest, MoreNodesThanASixteenBitCountAreDeleted) {
   for (int i = 0; i < 70'000; ++i) Add(nullptr, "n");
   Add(nullptr, "kept");
-  for (TTreeItem* item : std::vector<TTreeItem*>(Tree().TopLevel().begin(),
-                                                 Tree().TopLevel().end() - 1))
+  for (TTreeItem* item :
+       std::vector<TTreeItem*>(Tree().TopLevel().begin(), Tree().TopLevel().end() - 1))
     Tree().Select(item, true);
   project_->DeleteSelection();
   EXPECT_EQ(Shape(Tree()), "kept");
@@ -297,7 +297,8 @@ TEST_F(TreeEditingTest, ADragForgetsNodesDeletedWhileItRuns) {
   EXPECT_EQ(Shape(Tree()), "C B");
 }
 
-// --- cut, copy and paste ---------------------------------------------------------------------------
+// --- cut, copy and paste
+// ---------------------------------------------------------------------------
 
 TEST_F(TreeEditingTest, CutNodesArePastedBeforeTheTargetInReverseOrderOnce) {
   Build("A B C X");

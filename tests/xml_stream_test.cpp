@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "Errors.h"
 #include "TestData.h"
-#include "Xml.h"
+#include "base/Errors.h"
+#include "xml/Xml.h"
 
 namespace orvanel {
 namespace {

@@ -1,6 +1,6 @@
 // The DOM of small files: building, saving, loading, text safety, and the refusal of
 // documents that are malformed or declare entities.
-#include "Xml.h"
+#include "xml/Xml.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "Errors.h"
 #include "TestData.h"
+#include "base/Errors.h"
 
 namespace orvanel {
 namespace {

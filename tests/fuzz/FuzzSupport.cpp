@@ -10,7 +10,7 @@
 #include <system_error>
 
 #include "LogBuilder.h"
-#include "ProjectSession.h"
+#include "project/ProjectSession.h"
 
 namespace orvanel::fuzz {
 

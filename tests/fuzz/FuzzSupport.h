@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "Errors.h"
-#include "SnesProject.h"
-#include "SilentUserInterface.h"
+#include "base/Errors.h"
+#include "base/SilentUserInterface.h"
+#include "project/SnesProject.h"
 
 namespace orvanel::fuzz {
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "ProjectSession.h"
-#include "Xml.h"
+#include "project/ProjectSession.h"
+#include "xml/Xml.h"
 
 using namespace orvanel;
 using namespace orvanel::fuzz;

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "ProjectSession.h"
+#include "project/ProjectSession.h"
 
 using namespace orvanel;
 using namespace orvanel::fuzz;

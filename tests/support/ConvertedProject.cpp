@@ -1,6 +1,6 @@
 #include "ConvertedProject.h"
 
-#include "ProjectSession.h"
+#include "project/ProjectSession.h"
 
 namespace orvanel::test {
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "SnesProject.h"
+#include "project/SnesProject.h"
 
 namespace orvanel::test {
 

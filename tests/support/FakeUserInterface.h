@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "UserInterface.h"
+#include "base/UserInterface.h"
 
 namespace orvanel::test {
 
@@ -19,18 +19,21 @@ class TFakeUserInterface : public TUserInterface {
   TAnswer AskYesNoCancel(const std::string& question) override;
   bool AskYesNo(const std::string& question) override;
   bool ExecuteFileDialog(TFileDialog& dialog) override;
-  void ProgressStart(int64_t maximum) override { ProgressMaximum = maximum; ProgressShown = true; }
+  void ProgressStart(int64_t maximum) override {
+    ProgressMaximum = maximum;
+    ProgressShown = true;
+  }
   void ProgressPosition(int64_t position) override { LastProgress = position; }
   void ProgressEnd() override { ProgressShown = false; }
   void BusyBegin() override { ++BusyDepth; }
   void BusyEnd() override { --BusyDepth; }
 
-  std::vector<std::string> Messages;               // every message, in order
-  std::vector<std::vector<std::string>> Batches;   // the batches handed over at once
-  std::vector<std::string> Questions;              // every question asked
-  std::deque<TAnswer> Answers;                     // answers to give, Yes when empty
-  std::vector<std::string> DialogTitles;           // titles of the file dialogs shown
-  std::deque<std::string> DialogFiles;             // names to choose; empty string = cancel
+  std::vector<std::string> Messages;              // every message, in order
+  std::vector<std::vector<std::string>> Batches;  // the batches handed over at once
+  std::vector<std::string> Questions;             // every question asked
+  std::deque<TAnswer> Answers;                    // answers to give, Yes when empty
+  std::vector<std::string> DialogTitles;          // titles of the file dialogs shown
+  std::deque<std::string> DialogFiles;            // names to choose; empty string = cancel
   int64_t ProgressMaximum = 0;
   int64_t LastProgress = 0;
   bool ProgressShown = false;

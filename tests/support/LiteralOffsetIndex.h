@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "TraceLine.h"
+#include "records/TraceLine.h"
 
 namespace orvanel::test {
 

@@ -25,16 +25,26 @@ std::string TLogBuilder::Bank(int64_t offset) {
 
 const char* TLogBuilder::Mnemonic(int opcode) {
   switch (opcode) {
-    case 0x10: return "BPL";
-    case 0x30: return "BMI";
-    case 0x50: return "BVC";
-    case 0x70: return "BVS";
-    case 0x80: return "BRA";
-    case 0x90: return "BCC";
-    case 0xB0: return "BCS";
-    case 0xD0: return "BNE";
-    case 0xF0: return "BEQ";
-    default: return "???";
+    case 0x10:
+      return "BPL";
+    case 0x30:
+      return "BMI";
+    case 0x50:
+      return "BVC";
+    case 0x70:
+      return "BVS";
+    case 0x80:
+      return "BRA";
+    case 0x90:
+      return "BCC";
+    case 0xB0:
+      return "BCS";
+    case 0xD0:
+      return "BNE";
+    case 0xF0:
+      return "BEQ";
+    default:
+      return "???";
   }
 }
 
@@ -101,7 +111,8 @@ TLogBuilder& TLogBuilder::Branch(int64_t offset, int opcode, int displacement, i
 }
 
 TLogBuilder& TLogBuilder::Lda(int64_t offset, int64_t address) {
-  return Op(offset, {0xAD, static_cast<int>(address & 0xFF), static_cast<int>((address >> 8) & 0xFF)},
+  return Op(offset,
+            {0xAD, static_cast<int>(address & 0xFF), static_cast<int>((address >> 8) & 0xFF)},
             "LDA", "$" + Hex(address & 0xFFFF, 4), Bank(address));
 }
 

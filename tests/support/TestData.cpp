@@ -1,21 +1,28 @@
 #include "TestData.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
+#include <stdexcept>
 
 namespace orvanel::test {
 
-std::string TracePath(const std::string& name) { return std::string(ORVANEL_TRACES_DIR) + "/" + name; }
+std::string TracePath(const std::string& name) {
+  std::string path = std::string(ORVANEL_TRACES_DIR) + "/" + name;
+  // A test without its data fails on this exception, which names the file, and goes no further.
+  if (!std::ifstream(path, std::ios::binary).good())
+    throw std::runtime_error("test data file missing or unreadable: " + path);
+  return path;
+}
 
 std::string ScratchDir() {
   static std::atomic<int> counter{0};
-  auto base = std::filesystem::temp_directory_path() /
-              ("orvanel-test-" + std::to_string(::getpid()));
+  auto base =
+      std::filesystem::temp_directory_path() / ("orvanel-test-" + std::to_string(::getpid()));
   auto dir = base / std::to_string(counter++);
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
@@ -40,9 +47,9 @@ class ScratchCleanup : public ::testing::Environment {
  public:
   void TearDown() override {
     std::error_code ec;
-    std::filesystem::remove_all(std::filesystem::temp_directory_path() /
-                                    ("orvanel-test-" + std::to_string(::getpid())),
-                                ec);
+    std::filesystem::remove_all(
+        std::filesystem::temp_directory_path() / ("orvanel-test-" + std::to_string(::getpid())),
+        ec);
   }
 };
 const auto* const kCleanup = ::testing::AddGlobalTestEnvironment(new ScratchCleanup);

@@ -4,7 +4,8 @@
 
 namespace orvanel::test {
 
-// A file of the shared traces folder, for example "pvsneslib-hello_world-snes9x.log".
+// A real trace of tests/data, for example "pvsneslib-hello_world-snes9x.log"; throws, naming
+// the file, when it is missing or unreadable.
 std::string TracePath(const std::string& name);
 // A fresh, empty folder for one test; removed at the end of the test program.
 std::string ScratchDir();

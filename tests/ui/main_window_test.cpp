@@ -2,14 +2,16 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
+#include <stdexcept>
 
-#include "CodeTreeModel.h"
-#include "MainWindow.h"
-#include "ProjectSession.h"
-#include "SilentUserInterface.h"
+#include "base/SilentUserInterface.h"
+#include "project/ProjectSession.h"
+#include "trees/CodeTreeModel.h"
+#include "window/MainWindow.h"
 
 namespace {
 
@@ -19,8 +21,11 @@ using orvanel::TSilentUserInterface;
 QString MakeProject(const QTemporaryDir& dir) {
   TSilentUserInterface ui;
   auto project = orvanel::CreateProject(1, ui, "");
-  project->TraceLogDialog.FileName =
+  const std::string log =
       std::string(ORVANEL_TRACES_DIR) + "/undisbeliever-wrmpyb-in-flight-snes9x.log";
+  if (!QFileInfo(QString::fromStdString(log)).isReadable())
+    throw std::runtime_error("test data file missing or unreadable: " + log);
+  project->TraceLogDialog.FileName = log;
   std::string base = dir.filePath("wrm").toStdString();
   project->ScopeManager()->FileDialog().FileName = base + ".tfm";
   project->LabelManager()->FileDialog().FileName = base + ".tlm";

@@ -1,0 +1,108 @@
+#include "project/ProjectSession.h"
+
+#include <filesystem>
+
+#include "base/Errors.h"
+#include "base/TextUtils.h"
+#include "xml/Xml.h"
+
+namespace orvanel {
+
+std::unique_ptr<TSNESProject> CreateProject(int projectType, TUserInterface& ui,
+                                            const std::string& programDir) {
+  std::unique_ptr<TSNESProject> project;
+  if (projectType == 1)
+    project = std::make_unique<TSNESProject>(ui);
+  else if (projectType == 2)
+    project = std::make_unique<TDravikSNESTraceFileProject>(ui);
+  else
+    return nullptr;
+  project->Create();
+  if (TSNESLabelManager* labels = project->LabelManager()) labels->GetScope("Global", true);
+  if (!programDir.empty()) project->LoadRegisterFile(programDir);
+  return project;
+}
+
+void StartNewProject(TSNESProject& project) {
+  project.ScopeManager()->GetScope("Global", true);
+  project.ImportLog();
+  project.ScopeManager()->LoadFiles(project);
+}
+
+std::unique_ptr<TSNESProject> NewProject(int projectType, TUserInterface& ui,
+                                         const std::string& programDir) {
+  std::unique_ptr<TSNESProject> project = CreateProject(projectType, ui, programDir);
+  if (!project) return nullptr;
+  if (!ui.ExecuteFileDialog(project->TraceLogDialog)) return nullptr;
+  if (!ui.ExecuteFileDialog(project->ScopeManager()->FileDialog())) return nullptr;
+  StartNewProject(*project);
+  return project;
+}
+
+std::unique_ptr<TSNESProject> OpenProject(const std::string& fileName, TUserInterface& ui,
+                                          const std::string& programDir) {
+  TXmlDocument doc = TXmlDocument::LoadFile(fileName);
+  TXmlElement root = doc.Root();
+  if (!root || root.Name() != "project")
+    throw EXmlError("\"" + fileName +
+                    "\" is not an Orvanel project file (its root is not \"project\")");
+  std::optional<std::string_view> type = root.Attribute("projecttype");
+  if (!type)
+    throw EXmlError("\"" + fileName + "\" names no project type (\"projecttype\" is missing)");
+  int64_t projectType = StrToInt(*type);
+  std::unique_ptr<TSNESProject> project =
+      CreateProject(static_cast<int>(projectType), ui, programDir);
+  if (!project || (projectType != 1 && projectType != 2))
+    throw EXmlError("\"" + fileName + "\" has the project type " + std::string(*type) +
+                    "; only 1 (Marro's SNES9x) and 2 (Dravik's SNES9x debugger) are known");
+  project->ReadProjectXml(doc);
+  return project;
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string WithExtension(const std::string& path, const char* ext) {
+  return fs::path(path).replace_extension(ext).string();
+}
+
+std::string Absolute(const std::string& path) {
+  std::error_code ec;
+  fs::path p = fs::absolute(path, ec);
+  return ec ? path : p.lexically_normal().string();
+}
+
+// Names the project file and the trace data file after the project file.
+void NameFiles(TSNESProject& project, const std::string& projectFile) {
+  project.ProjectFileName = Absolute(projectFile);
+  project.TraceDataDialog.FileName = Absolute(WithExtension(projectFile, ".tfd"));
+}
+
+}  // namespace
+
+bool ConvertLogToProject(const TConvertOptions& o, TUserInterface& ui) {
+  std::error_code ec;
+  if (!fs::is_regular_file(o.LogFile, ec))
+    throw EFileError("The log \"" + o.LogFile + "\" does not exist");
+  auto project = CreateProject(o.Debugger ? 2 : 1, ui, o.ProgramDir);
+  project->TraceLogDialog.FileName = o.LogFile;
+  project->ScopeManager()->FileDialog().FileName =
+      Absolute(o.MapFile.empty() ? WithExtension(o.ProjectFile, ".tfm") : o.MapFile);
+  project->LabelManager()->FileDialog().FileName =
+      Absolute(o.LabelFile.empty() ? WithExtension(o.ProjectFile, ".tlm") : o.LabelFile);
+  StartNewProject(*project);
+  NameFiles(*project, o.ProjectFile);
+  return project->Save();
+}
+
+bool ResaveProject(const std::string& inFile, const std::string& outFile, TUserInterface& ui,
+                   const std::string& programDir) {
+  auto project = OpenProject(inFile, ui, programDir);
+  NameFiles(*project, outFile);
+  project->ScopeManager()->FileDialog().FileName = Absolute(WithExtension(outFile, ".tfm"));
+  project->LabelManager()->FileDialog().FileName = Absolute(WithExtension(outFile, ".tlm"));
+  return project->Save();
+}
+
+}  // namespace orvanel

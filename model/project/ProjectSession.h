@@ -1,0 +1,49 @@
+#pragma once
+// How the main window (and the batch converter) create, open and save projects.
+#include <memory>
+#include <string>
+
+#include "project/SnesProject.h"
+
+namespace orvanel {
+
+// A project of type 1 (first dialect) or 2 (debugger dialect), set up as the main window
+// sets up a new or opened project: its label manager's Global root and the register file
+// of the program's folder (`programDir` with a trailing separator; empty for none).
+std::unique_ptr<TSNESProject> CreateProject(int projectType, TUserInterface& ui,
+                                            const std::string& programDir);
+
+// The second half of "New": the Global scope, the import and conversion of the log named by
+// TraceLogDialog, then the map and label files when they exist.
+void StartNewProject(TSNESProject& project);
+
+// "New" with dialogs: asks for the trace log and the map file name; none when either is
+// cancelled.
+std::unique_ptr<TSNESProject> NewProject(int projectType, TUserInterface& ui,
+                                         const std::string& programDir);
+
+// "Open Project": reads the project type from the file's root element, creates that class
+// and reads the project with every file it names. A file that cannot be read, a root that
+// is not `project`, a missing, non-numeric or unknown project type, or any error while the
+// files are read throws with a clear message, and no project is left half open.
+std::unique_ptr<TSNESProject> OpenProject(const std::string& fileName, TUserInterface& ui,
+                                          const std::string& programDir);
+
+// What the batch converter does: "New" with the dialect followed by "Save Project", every
+// file named after the project file unless a map or label file is given. The map and label
+// files are read first when they exist. Throws on any file error; false when nothing was saved.
+struct TConvertOptions {
+  std::string LogFile;
+  std::string ProjectFile;  // PROJECT.tfp
+  bool Debugger = false;
+  std::string MapFile;     // empty: PROJECT.tfm
+  std::string LabelFile;   // empty: PROJECT.tlm
+  std::string ProgramDir;  // where "Mappings.xml" may lie; empty for none
+};
+bool ConvertLogToProject(const TConvertOptions& options, TUserInterface& ui);
+
+// Opens a project as "Open Project" does and saves it with all its files under a new name.
+bool ResaveProject(const std::string& inFile, const std::string& outFile, TUserInterface& ui,
+                   const std::string& programDir);
+
+}  // namespace orvanel

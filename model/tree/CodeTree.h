@@ -1,0 +1,113 @@
+#pragma once
+// The code tree: items in execution order that point to shared line records. Several
+// items may show one record (an address executed several times). No operation recurses
+// once per level, so trees a million levels deep are built, walked and freed safely.
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "records/TraceLine.h"
+
+namespace orvanel {
+
+class TCodeTree;
+
+class TTreeItem {
+ public:
+  TTraceFileLine* Line() const { return line_; }
+  // The parent item, or none for a top-level item.
+  TTreeItem* Parent() const { return parent_->isRoot_ ? nullptr : parent_; }
+  const std::vector<TTreeItem*>& Children() const { return children_; }
+  bool HasChildren() const { return !children_.empty(); }
+  size_t Row() const { return row_; }  // index among its parent's children
+  TTreeItem* NextSibling() const;
+  TTreeItem* PrevSibling() const;
+  int Level() const;  // 0 for a top-level item
+
+  // Per-item state the views need.
+  bool Cut = false;
+  bool Expanded = false;
+  bool Selected = false;
+
+ private:
+  friend class TCodeTree;
+  TTraceFileLine* line_ = nullptr;
+  TTreeItem* parent_ = nullptr;
+  std::vector<TTreeItem*> children_;
+  uint32_t row_ = 0;
+  bool isRoot_ = false;
+  bool live_ = false;
+  bool detachMark_ = false;
+};
+
+class TCodeTree {
+ public:
+  TCodeTree();
+  ~TCodeTree();
+  TCodeTree(const TCodeTree&) = delete;
+  TCodeTree& operator=(const TCodeTree&) = delete;
+
+  // The invisible root whose children are the top-level items.
+  TTreeItem* Root() { return &root_; }
+  const std::vector<TTreeItem*>& TopLevel() const { return root_.children_; }
+  bool Empty() const { return root_.children_.empty(); }
+  size_t Count() const { return count_; }  // all items
+  TTreeItem* First() const { return root_.children_.empty() ? nullptr : root_.children_.front(); }
+
+  // Adds an item for the line as the last child of parent (top level when null).
+  TTreeItem* AddChild(TTreeItem* parent, TTraceFileLine* line);
+  // Adds an item for the line as the first top-level item.
+  TTreeItem* AddFirstTopLevel(TTraceFileLine* line);
+  // Adds an item for the line just before `sibling` (same parent).
+  TTreeItem* InsertBefore(TTreeItem* sibling, TTraceFileLine* line);
+  // Moves every top-level item after `item` (a top-level item) under it as its last children.
+  void MoveFollowingTopLevelUnder(TTreeItem* item);
+
+  // Moves the items (with their subtrees), in order, to stand before `target` (same parent
+  // as target); items that are target or an ancestor of it are skipped.
+  void MoveBefore(const std::vector<TTreeItem*>& items, TTreeItem* target);
+  // Moves the items, in order, to the end of parent's children (top level when null);
+  // items that are parent or an ancestor of it are skipped.
+  void MoveAsLastChildren(const std::vector<TTreeItem*>& items, TTreeItem* parent);
+  // Deletes the items with their subtrees. `gone` is called once for every deleted item,
+  // before it is freed (the record's item count is already lowered).
+  void Delete(const std::vector<TTreeItem*>& items,
+              const std::function<void(TTreeItem*)>& gone = nullptr);
+  void Clear();
+
+  // True when `ancestor` is `item` or one of its ancestors.
+  static bool IsSelfOrAncestor(const TTreeItem* ancestor, const TTreeItem* item);
+
+  // Items in display order (parents before children), without recursion.
+  TTreeItem* NextInOrder(const TTreeItem* item) const;  // none after the last
+  TTreeItem* PrevInOrder(const TTreeItem* item) const;  // none before the first
+  TTreeItem* LastInOrder() const;
+  template <typename Fn>  // fn(item) for every item in display order
+  void ForEach(Fn fn) const {
+    for (TTreeItem* it = First(); it; it = NextInOrder(it)) fn(it);
+  }
+  // The item at an absolute position (running index over all items), or none. Linear.
+  TTreeItem* ItemAt(size_t position) const;
+  size_t PositionOf(const TTreeItem* item) const;  // linear
+
+  // The multi-selection, in the order the items were selected. Siblings only: selecting an
+  // item of another parent drops the others.
+  const std::vector<TTreeItem*>& Selection() const { return selection_; }
+  void Select(TTreeItem* item, bool extend);
+  void ClearSelection();
+
+ private:
+  TTreeItem* NewItem(TTraceFileLine* line);
+  void FreeItem(TTreeItem* item);
+  void DetachBatch(const std::vector<TTreeItem*>& items);
+  static void Renumber(TTreeItem* parent, size_t from);
+
+  TTreeItem root_;
+  std::deque<TTreeItem> pool_;
+  std::vector<TTreeItem*> free_;
+  size_t count_ = 0;
+  std::vector<TTreeItem*> selection_;
+};
+
+}  // namespace orvanel
