@@ -17,6 +17,7 @@ class TCodeTreeModel : public QAbstractItemModel {
   explicit TCodeTreeModel(QObject* parent = nullptr) : QAbstractItemModel(parent) {}
   // Shows another project's tree (none for an empty view).
   void SetProject(TProject* project);
+  TProject* Project() const { return project_; }
 
   QModelIndex index(int row, int column, const QModelIndex& parent) const override;
   QModelIndex parent(const QModelIndex& child) const override;
