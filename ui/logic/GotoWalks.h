@@ -1,0 +1,57 @@
+#pragma once
+// The goto commands of the code tree: to an offset (in the offset search's direction, from
+// the search position when its find-next state is on), to the instruction before or after a
+// line in address order, to the first line of the conversion and to a line's target.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace orvanel {
+class TTraceFileLine;
+class TTreeItem;
+struct TPalette;
+}  // namespace orvanel
+
+namespace orvanel::nav {
+
+class TTreePositions;
+
+// The two settings the gotos borrow from the offset search dialog.
+struct TOffsetSearchSettings {
+  bool Up = false;          // the dialog's direction
+  bool FindNextOn = false;  // from its first find-next press until it closes
+};
+inline int SearchStep(const TOffsetSearchSettings& s) {
+  return s.Up ? -1 : 1;
+}
+inline int64_t SearchStart(const TOffsetSearchSettings& s, int32_t searchPos) {
+  return s.FindNextOn ? static_cast<int64_t>(searchPos) + 1 : 0;
+}
+
+// Where a goto ends: the item with its position, or the message to show.
+struct TGotoOutcome {
+  TTreeItem* Item = nullptr;
+  size_t Position = 0;
+  std::string Message;  // empty when nothing is to be said
+};
+
+std::string OffsetNotPresentMessage(int64_t offset);
+std::string NoPreviousOpcodeMessage(int64_t offset);
+inline constexpr const char* kNoTargetMessage = "No target associated!";
+
+// The first item from SearchStart on, in the direction of SearchStep, whose line has the
+// offset; the message "Offset ... not present." when there is none.
+TGotoOutcome FindOffset(const TTreePositions& positions, const TOffsetSearchSettings& settings,
+                        int32_t searchPos, int64_t offset);
+// The offset the goto to the previous instruction goes to: that of the first line (by
+// position) that ends where `offset` begins; none when no line does.
+std::optional<int64_t> PreviousOpcodeOffset(const TTreePositions& positions, int64_t offset);
+// The first line of the conversion; none when no line carries the mark any more.
+TTreeItem* StartNode(const TTreePositions& positions);
+// The first item that shows the line's target record; none when it has none.
+TTreeItem* TargetItem(const TTreePositions& positions, const TTraceFileLine& line);
+// Whether the context menu offers "Goto Target Node" for the line: a target and the colour
+// of a branch or a call.
+bool OffersGotoTarget(const TTraceFileLine& line, const TPalette& palette);
+
+}  // namespace orvanel::nav

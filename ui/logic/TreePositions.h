@@ -1,0 +1,66 @@
+#pragma once
+// The code tree's items by absolute position (the running index over all items, parents
+// before children) and, for every record, the positions of the items that show it. One walk
+// of the tree builds it; afterwards every goto and search step finds an item or a position in
+// constant or logarithmic time instead of walking the tree from its first item.
+//
+// A snapshot: it describes the tree as it stood when it was built. TNavigationIndex (below)
+// rebuilds it after the tree changed.
+#include <cstdint>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+namespace orvanel {
+class TProject;
+class TTraceFileLine;
+class TTreeItem;
+}  // namespace orvanel
+
+namespace orvanel::nav {
+
+class TTreePositions {
+ public:
+  explicit TTreePositions(TProject& project);
+  TTreePositions(const TTreePositions&) = delete;
+  TTreePositions& operator=(const TTreePositions&) = delete;
+
+  size_t Count() const { return order_.size(); }
+  // The item at a position, or none past the end.
+  TTreeItem* ItemAt(size_t position) const {
+    return position < order_.size() ? order_[position] : nullptr;
+  }
+
+  // The first position from `start` on, moving by `step` (+1 or -1), whose item's line has
+  // the offset; none when the walk leaves the tree first.
+  std::optional<size_t> FindByOffset(int step, size_t start, int64_t offset) const;
+  // The lowest position whose line ends where `end` begins (Offset + OpcodeLen == end).
+  std::optional<size_t> FirstEndingAt(int64_t end) const;
+  // The lowest position whose line carries IsFirstLine.
+  std::optional<size_t> FirstFirstLine() const;
+  // The lowest position of an item that shows the record.
+  std::optional<size_t> FirstOf(const TTraceFileLine* line) const;
+
+ private:
+  struct Bucket {  // the positions of one record's items: positions_[Begin, End), ascending
+    const TTraceFileLine* Line = nullptr;
+    uint32_t Begin = 0;
+    uint32_t End = 0;
+  };
+  const Bucket* BucketOf(const TTraceFileLine* line) const;
+  // The lowest position of the bucket at or after `start` (step +1) or at or before it (-1).
+  static std::optional<size_t> Nearest(const uint32_t* begin, const uint32_t* end, int step,
+                                       size_t start);
+
+  TProject& project_;
+  std::vector<TTreeItem*> order_;
+  std::vector<uint32_t> positions_;  // every position, grouped by record
+  // By the record's slot in the project's store; records the store does not hold (none in
+  // practice) follow, found through strays_.
+  std::vector<Bucket> buckets_;
+  std::unordered_map<const TTraceFileLine*, uint32_t> strays_;
+  std::unordered_map<int64_t, std::vector<uint32_t>> byOffset_;  // offset -> bucket numbers
+  std::vector<uint32_t> firstLines_;                             // buckets of IsFirstLine
+};
+
+}  // namespace orvanel::nav
