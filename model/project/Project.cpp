@@ -161,6 +161,7 @@ void TProject::ImportLog() {
       std::filesystem::is_regular_file(TraceLogDialog.FileName, ec))
     logLines_ = TLogLines::FromFile(TraceLogDialog.FileName);
   TraceLogDialog.FileName.clear();  // the project does not keep the log's path
+  TTreeRebuild rebuild(tree_);  // the views hear of one reset, not of every line
   tree_.Clear();
   ConvertLog();
   LogLoaded = true;

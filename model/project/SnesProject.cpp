@@ -73,6 +73,7 @@ class TProgressScope {
 void TSNESProject::ConvertLog() {
   const TLogLines& log = logLines_;
   if (log.Empty()) return;
+  TTreeRebuild rebuild(tree_);  // the views hear of one reset, not of every line
   TBusyScope busy(ui_);
   TProgressScope progress(ui_, ShowsConversionProgress(), static_cast<int64_t>(log.Count()));
   size_t i = 0;

@@ -191,6 +191,7 @@ void TProject::LoadTraceData() {
       }
     }
     TXmlStreamReader reader(name);
+    TTreeRebuild rebuild(tree_);  // the views hear of one reset, not of every line
     TTreeBuilder(*this, reader).Run();
   }
   LogSaved = true;

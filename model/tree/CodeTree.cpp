@@ -26,7 +26,28 @@ TCodeTree::TCodeTree() {
   root_.live_ = true;
 }
 
-TCodeTree::~TCodeTree() = default;  // the pool frees every item; no recursion
+TCodeTree::~TCodeTree() {  // the pool frees every item; no recursion
+  std::vector<TTreeListener*> listeners;
+  listeners.swap(listeners_);
+  for (TTreeListener* l : listeners) l->TreeGone();
+}
+
+void TCodeTree::AddListener(TTreeListener* listener) {
+  if (listener && std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end())
+    listeners_.push_back(listener);
+}
+
+void TCodeTree::RemoveListener(TTreeListener* listener) {
+  std::erase(listeners_, listener);
+}
+
+void TCodeTree::BeginRebuild() {
+  if (rebuilds_++ == 0) Tell([](TTreeListener& l) { l.TreeResetting(); });
+}
+
+void TCodeTree::EndRebuild() {
+  if (rebuilds_ > 0 && --rebuilds_ == 0) Tell([](TTreeListener& l) { l.TreeReset(); });
+}
 
 TTreeItem* TCodeTree::NewItem(TTraceFileLine* line) {
   TTreeItem* item;
@@ -72,25 +93,37 @@ void TCodeTree::Renumber(TTreeItem* parent, size_t from) {
 TTreeItem* TCodeTree::AddChild(TTreeItem* parent, TTraceFileLine* line) {
   TTreeItem* p = parent ? parent : &root_;
   TTreeItem* item = NewItem(line);
-  item->parent_ = p;
-  item->row_ = static_cast<uint32_t>(p->children_.size());
-  p->children_.push_back(item);
+  InsertRun(p, p->children_.size(), {item});
   return item;
+}
+
+void TCodeTree::InsertRun(TTreeItem* parent, size_t at, const std::vector<TTreeItem*>& items) {
+  if (items.empty()) return;
+  const bool tell = Telling();
+  if (tell) {
+    Tell([&](TTreeListener& l) { l.ChildrenInserting(Outer(parent), at, at + items.size() - 1); });
+  }
+  auto& c = parent->children_;
+  if (at == c.size() && items.size() == 1) {  // the conversion's case: no renumbering
+    items.front()->parent_ = parent;
+    items.front()->row_ = static_cast<uint32_t>(at);
+    c.push_back(items.front());
+  } else {
+    c.insert(c.begin() + static_cast<std::ptrdiff_t>(at), items.begin(), items.end());
+    Renumber(parent, at);
+  }
+  if (tell) Tell([&](TTreeListener& l) { l.ChildrenInserted(Outer(parent)); });
 }
 
 TTreeItem* TCodeTree::AddFirstTopLevel(TTraceFileLine* line) {
   TTreeItem* item = NewItem(line);
-  root_.children_.insert(root_.children_.begin(), item);
-  Renumber(&root_, 0);
+  InsertRun(&root_, 0, {item});
   return item;
 }
 
 TTreeItem* TCodeTree::InsertBefore(TTreeItem* sibling, TTraceFileLine* line) {
-  TTreeItem* p = sibling->parent_;
   TTreeItem* item = NewItem(line);
-  size_t at = sibling->row_;
-  p->children_.insert(p->children_.begin() + static_cast<std::ptrdiff_t>(at), item);
-  Renumber(p, at);
+  InsertRun(sibling->parent_, sibling->row_, {item});
   return item;
 }
 
@@ -98,11 +131,51 @@ void TCodeTree::MoveFollowingTopLevelUnder(TTreeItem* item) {
   auto& top = root_.children_;
   size_t from = static_cast<size_t>(item->row_) + 1;
   if (from >= top.size()) return;
+  const bool tell = Telling();
   size_t first = item->children_.size();
+  if (tell) {
+    Tell([&](TTreeListener& l) {
+      l.ChildrenMoving(nullptr, TRowRun{from, top.size() - 1}, item, first);
+    });
+  }
   item->children_.insert(item->children_.end(), top.begin() + static_cast<std::ptrdiff_t>(from),
                          top.end());
   top.resize(from);
   Renumber(item, first);
+  if (tell) Tell([](TTreeListener& l) { l.ChildrenMoved(); });
+}
+
+void TCodeTree::MoveRun(const std::vector<TTreeItem*>& items, TTreeItem* parent, size_t at) {
+  // One contiguous run of one parent, in order, moves as one (a view keeps its open
+  // branches); any other set leaves its places run by run and comes back as one run.
+  bool oneRun = Telling();
+  for (size_t i = 1; oneRun && i < items.size(); ++i)
+    oneRun = items[i]->parent_ == items[0]->parent_ && items[i]->row_ == items[i - 1]->row_ + 1;
+  TTreeItem* from = items.front()->parent_;
+  const size_t first = items.front()->row_, last = items.back()->row_;
+  if (oneRun && from == parent && at >= first && at <= last + 1) {  // it stays where it is
+    if (!parent->isRoot_) parent->Expanded = true;
+    return;
+  }
+  if (oneRun) {
+    Tell([&](TTreeListener& l) {
+      l.ChildrenMoving(Outer(from), {first, last}, Outer(parent), at);
+    });
+    DetachBatch(items, false);
+    if (from == parent && at > last) at -= items.size();
+    parent->children_.insert(parent->children_.begin() + static_cast<std::ptrdiff_t>(at),
+                             items.begin(), items.end());
+    Renumber(parent, from == parent ? std::min(at, first) : at);
+    if (!parent->isRoot_) parent->Expanded = true;
+    Tell([](TTreeListener& l) { l.ChildrenMoved(); });
+    return;
+  }
+  // `at` counted the rows before the move: the place is the item that stood there.
+  TTreeItem* before = at < parent->children_.size() ? parent->children_[at] : nullptr;
+  DetachBatch(items, true);
+  at = before ? before->row_ : parent->children_.size();
+  if (!parent->isRoot_) parent->Expanded = true;
+  InsertRun(parent, at, items);
 }
 
 bool TCodeTree::IsSelfOrAncestor(const TTreeItem* ancestor, const TTreeItem* item) {
@@ -119,13 +192,7 @@ void TCodeTree::MoveBefore(const std::vector<TTreeItem*>& items, TTreeItem* targ
     if (it && it->live_ && !IsSelfOrAncestor(it, target) && seen.insert(it).second)
       moving.push_back(it);
   if (moving.empty()) return;
-  DetachBatch(moving);
-  TTreeItem* p = target->parent_;
-  size_t at = target->row_;
-  p->children_.insert(p->children_.begin() + static_cast<std::ptrdiff_t>(at), moving.begin(),
-                      moving.end());
-  Renumber(p, at);
-  if (!p->isRoot_) p->Expanded = true;
+  MoveRun(moving, target->parent_, target->row_);
 }
 
 void TCodeTree::MoveAsLastChildren(const std::vector<TTreeItem*>& items, TTreeItem* parent) {
@@ -137,33 +204,57 @@ void TCodeTree::MoveAsLastChildren(const std::vector<TTreeItem*>& items, TTreeIt
     if (it && it->live_ && !(parent && IsSelfOrAncestor(it, parent)) && seen.insert(it).second)
       moving.push_back(it);
   if (moving.empty()) return;
-  DetachBatch(moving);
-  size_t first = p->children_.size();
-  p->children_.insert(p->children_.end(), moving.begin(), moving.end());
-  Renumber(p, first);
-  if (!p->isRoot_) p->Expanded = true;
+  MoveRun(moving, p, p->children_.size());
 }
 
 // Takes many items out of their parents at once: one compaction per parent, so that a
 // selection of 100,000 siblings costs one pass over the sibling list.
-void TCodeTree::DetachBatch(const std::vector<TTreeItem*>& items) {
-  std::unordered_set<const TTreeItem*> set(items.begin(), items.end());
+// Listeners hear of each parent's runs of leaving children, deepest parents first, so that
+// a child leaves its parent while that parent is still in place.
+void TCodeTree::DetachBatch(const std::vector<TTreeItem*>& items, bool tell) {
+  tell = tell && Telling();
+  for (TTreeItem* it : items) it->detachMark_ = true;
   std::vector<TTreeItem*> parents;
   for (TTreeItem* it : items) {
     TTreeItem* p = it->parent_;
-    if (p && !p->detachMark_) {
-      p->detachMark_ = true;
+    if (p && !p->parentMark_) {
+      p->parentMark_ = true;
       parents.push_back(p);
     }
   }
+  if (tell && parents.size() > 1) {
+    std::vector<std::pair<int, TTreeItem*>> byDepth;
+    for (TTreeItem* p : parents) byDepth.emplace_back(p->isRoot_ ? -1 : p->Level(), p);
+    std::stable_sort(byDepth.begin(), byDepth.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (size_t i = 0; i < parents.size(); ++i) parents[i] = byDepth[i].second;
+  }
+  std::vector<TRowRun> runs;
   for (TTreeItem* p : parents) {
     auto& c = p->children_;
-    c.erase(std::remove_if(c.begin(), c.end(), [&](TTreeItem* x) { return set.count(x) != 0; }),
+    if (tell) {
+      runs.clear();
+      for (size_t i = 0; i < c.size(); ++i) {
+        if (!c[i]->detachMark_) continue;
+        if (!runs.empty() && runs.back().Last + 1 == i)
+          runs.back().Last = i;
+        else
+          runs.push_back({i, i});
+      }
+      Tell([&](TTreeListener& l) { l.ChildrenRemoving(Outer(p), runs); });
+    }
+    const size_t firstGone = runs.empty() || !tell ? 0 : runs.front().First;
+    c.erase(std::remove_if(c.begin() + static_cast<std::ptrdiff_t>(firstGone), c.end(),
+                           [](TTreeItem* x) { return x->detachMark_; }),
             c.end());
-    Renumber(p, 0);
-    p->detachMark_ = false;
+    Renumber(p, firstGone);
+    p->parentMark_ = false;
+    if (tell) Tell([&](TTreeListener& l) { l.ChildrenRemoved(Outer(p)); });
   }
-  for (TTreeItem* it : items) it->parent_ = nullptr;
+  for (TTreeItem* it : items) {
+    it->parent_ = nullptr;
+    it->detachMark_ = false;
+  }
 }
 
 void TCodeTree::Delete(const std::vector<TTreeItem*>& items,
@@ -173,7 +264,7 @@ void TCodeTree::Delete(const std::vector<TTreeItem*>& items,
   for (TTreeItem* it : items)
     if (it && it->live_ && !it->isRoot_ && seen.insert(it).second) doomed.push_back(it);
   if (doomed.empty()) return;
-  DetachBatch(doomed);
+  DetachBatch(doomed, true);
   bool selectionTouched = false;
   std::vector<TTreeItem*> stack;
   for (TTreeItem* top : doomed) {
@@ -192,10 +283,15 @@ void TCodeTree::Delete(const std::vector<TTreeItem*>& items,
       FreeItem(it);
     }
   }
-  if (selectionTouched) std::erase_if(selection_, [](TTreeItem* x) { return !x->live_; });
+  if (selectionTouched) {
+    std::erase_if(selection_, [](TTreeItem* x) { return !x->live_; });
+    if (Telling()) Tell([](TTreeListener& l) { l.SelectionChanged(); });
+  }
 }
 
 void TCodeTree::Clear() {
+  const bool tell = Telling();
+  if (tell) Tell([](TTreeListener& l) { l.TreeResetting(); });
   for (TTreeItem& it : pool_) {
     if (!it.live_) continue;
     if (TTraceFileLine* line = it.line_) {
@@ -208,6 +304,7 @@ void TCodeTree::Clear() {
   free_.clear();
   pool_.clear();
   count_ = 0;
+  if (tell) Tell([](TTreeListener& l) { l.TreeReset(); });
 }
 
 TTreeItem* TCodeTree::NextInOrder(const TTreeItem* item) const {
@@ -252,19 +349,24 @@ void TCodeTree::Select(TTreeItem* item, bool extend) {
   if (!item) return;
   if (extend && !selection_.empty() && selection_.front()->parent_ != item->parent_) extend = false;
   if (!extend) {
-    ClearSelection();
+    for (TTreeItem* it : selection_) it->Selected = false;
+    selection_.clear();
   } else if (item->Selected) {  // Ctrl-click on a selected item takes it out
     item->Selected = false;
     std::erase(selection_, item);
+    if (Telling()) Tell([](TTreeListener& l) { l.SelectionChanged(); });
     return;
   }
   item->Selected = true;
   selection_.push_back(item);
+  if (Telling()) Tell([](TTreeListener& l) { l.SelectionChanged(); });
 }
 
 void TCodeTree::ClearSelection() {
+  if (selection_.empty()) return;
   for (TTreeItem* it : selection_) it->Selected = false;
   selection_.clear();
+  if (Telling()) Tell([](TTreeListener& l) { l.SelectionChanged(); });
 }
 
 }  // namespace orvanel

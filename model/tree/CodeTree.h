@@ -12,6 +12,40 @@
 namespace orvanel {
 
 class TCodeTree;
+class TTreeItem;
+
+// A contiguous run of children, rows First to Last inclusive.
+struct TRowRun {
+  size_t First;
+  size_t Last;
+};
+
+// Told of every change of a tree's shape (the views that show it), each change before and
+// after it is made. `parent` is none for the top level. Changes come in batches: one call per
+// contiguous run of children, never one per item; a whole rebuild (a conversion, a trace data
+// file read) is one reset.
+class TTreeListener {
+ public:
+  virtual ~TTreeListener() = default;
+  // Rows first..last of parent are about to be inserted / were inserted.
+  virtual void ChildrenInserting(TTreeItem* /*parent*/, size_t /*first*/, size_t /*last*/) {}
+  virtual void ChildrenInserted(TTreeItem* /*parent*/) {}
+  // The runs (ascending, disjoint) of parent's children are about to leave it; the children
+  // still stand in their rows. ChildrenRemoved follows once they are out.
+  virtual void ChildrenRemoving(TTreeItem* /*parent*/, const std::vector<TRowRun>& /*runs*/) {}
+  virtual void ChildrenRemoved(TTreeItem* /*parent*/) {}
+  // One run of children moves to stand before row `row` of `to` (rows as before the move).
+  virtual void ChildrenMoving(TTreeItem* /*from*/, TRowRun /*run*/, TTreeItem* /*to*/,
+                              size_t /*row*/) {}
+  virtual void ChildrenMoved() {}
+  // Everything changes (cleared or rebuilt).
+  virtual void TreeResetting() {}
+  virtual void TreeReset() {}
+  // The tree is destroyed; the listener is no longer called and must not call the tree.
+  virtual void TreeGone() {}
+  // The selection changed (items selected or taken out, or a selected item deleted).
+  virtual void SelectionChanged() {}
+};
 
 class TTreeItem {
  public:
@@ -38,7 +72,8 @@ class TTreeItem {
   uint32_t row_ = 0;
   bool isRoot_ = false;
   bool live_ = false;
-  bool detachMark_ = false;
+  bool detachMark_ = false;  // leaving its parent in the batch under way
+  bool parentMark_ = false;  // a parent of items of that batch
 };
 
 class TCodeTree {
@@ -47,6 +82,14 @@ class TCodeTree {
   ~TCodeTree();
   TCodeTree(const TCodeTree&) = delete;
   TCodeTree& operator=(const TCodeTree&) = delete;
+
+  // The listeners are told of every change of shape; they are not owned.
+  void AddListener(TTreeListener* listener);
+  void RemoveListener(TTreeListener* listener);
+  // A rebuild: while one is open the listeners hear nothing of single changes; they are
+  // told of one reset when the outermost ends.
+  void BeginRebuild();
+  void EndRebuild();
 
   // The invisible root whose children are the top-level items.
   TTreeItem* Root() { return &root_; }
@@ -100,14 +143,41 @@ class TCodeTree {
  private:
   TTreeItem* NewItem(TTraceFileLine* line);
   void FreeItem(TTreeItem* item);
-  void DetachBatch(const std::vector<TTreeItem*>& items);
+  // Takes the items out of their parents; `tell`: the listeners hear of it.
+  void DetachBatch(const std::vector<TTreeItem*>& items, bool tell);
   static void Renumber(TTreeItem* parent, size_t from);
+  bool Telling() const { return !listeners_.empty() && rebuilds_ == 0; }
+  template <typename Fn>
+  void Tell(Fn fn) const {
+    for (TTreeListener* l : listeners_) fn(*l);
+  }
+  // The parent as listeners see it: none for the root.
+  static TTreeItem* Outer(TTreeItem* parent) { return parent->isRoot_ ? nullptr : parent; }
+  // Inserts items (not in any tree) before row `at` of parent, telling the listeners.
+  void InsertRun(TTreeItem* parent, size_t at, const std::vector<TTreeItem*>& items);
+  // Moves items to parent's row `at` (rows as before): one run moves as one; several leave
+  // and come back.
+  void MoveRun(const std::vector<TTreeItem*>& items, TTreeItem* parent, size_t at);
 
   TTreeItem root_;
   std::deque<TTreeItem> pool_;
   std::vector<TTreeItem*> free_;
   size_t count_ = 0;
   std::vector<TTreeItem*> selection_;
+  std::vector<TTreeListener*> listeners_;
+  int rebuilds_ = 0;
+};
+
+// Keeps a rebuild of the tree open for its lifetime (see TCodeTree::BeginRebuild).
+class TTreeRebuild {
+ public:
+  explicit TTreeRebuild(TCodeTree& tree) : tree_(tree) { tree_.BeginRebuild(); }
+  ~TTreeRebuild() { tree_.EndRebuild(); }
+  TTreeRebuild(const TTreeRebuild&) = delete;
+  TTreeRebuild& operator=(const TTreeRebuild&) = delete;
+
+ private:
+  TCodeTree& tree_;
 };
 
 }  // namespace orvanel
