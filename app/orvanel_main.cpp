@@ -11,7 +11,7 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Orvanel"));
   QApplication::setApplicationDisplayName(QStringLiteral("Orvanel"));
-  orvanel::ui::TForm1 window;
+  orvanel::ui::TForm1 window;  // the main form; it owns the about box
   window.show();
   QStringList args = QApplication::arguments();
   if (args.size() > 1) window.OpenProjectFile(args.at(1));

@@ -1,10 +1,14 @@
 #include "window/QtUserInterface.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QProgressDialog>
+#include <QProgressBar>
 #include <QStringList>
+#include <algorithm>
+
+#include "dialogs/MessagesDialog.h"
 
 namespace orvanel::ui {
 
@@ -14,10 +18,15 @@ QString Q(const std::string& s) {
   return QString::fromStdString(s);
 }
 
+constexpr int kProgressSteps = 1000;
+// How often the window is repainted while a long operation runs.
+constexpr qint64 kRepaintIntervalMs = 50;
+
 }  // namespace
 
 TQtUserInterface::~TQtUserInterface() {
-  delete progress_;
+  script_ = nullptr;
+  while (busyDepth_ > 0) BusyEnd();
 }
 
 QString TQtUserInterface::QtFilter(const std::string& filter) {
@@ -29,76 +38,101 @@ QString TQtUserInterface::QtFilter(const std::string& filter) {
   return entries.join(";;");
 }
 
+int TQtUserInterface::ExecDialog(QDialog& dialog) {
+  if (runner_) return runner_(dialog);
+  return dialog.exec();
+}
+
 void TQtUserInterface::ShowMessage(const std::string& text) {
-  QMessageBox::information(parent_, QApplication::applicationDisplayName(), Q(text));
+  if (script_) return script_->ShowMessage(text);
+  QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(), Q(text),
+                  QMessageBox::Ok, parent_);
+  ExecDialog(box);
 }
 
 void TQtUserInterface::ShowMessages(const std::vector<std::string>& texts) {
+  if (script_) return script_->ShowMessages(texts);
   if (texts.empty()) return;
   if (texts.size() == 1) return ShowMessage(texts.front());
-  QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(),
-                  QString("%1 messages").arg(texts.size()), QMessageBox::Ok, parent_);
-  QStringList lines;
-  constexpr size_t kShown = 20;
-  for (size_t i = 0; i < texts.size() && i < kShown; ++i) lines << Q(texts[i]);
-  if (texts.size() > kShown) lines << QString("... and %1 more").arg(texts.size() - kShown);
-  box.setInformativeText(lines.join('\n'));
-  QStringList all;
-  for (const std::string& t : texts) all << Q(t);
-  box.setDetailedText(all.join('\n'));
-  box.exec();
+  TMessagesDialog dialog(texts, parent_);
+  ExecDialog(dialog);
 }
 
 TAnswer TQtUserInterface::AskYesNoCancel(const std::string& question) {
-  auto answer = QMessageBox::warning(parent_, QApplication::applicationDisplayName(), Q(question),
-                                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+  if (script_) return script_->AskYesNoCancel(question);
+  QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), Q(question),
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent_);
+  int answer = ExecDialog(box);
   if (answer == QMessageBox::Yes) return TAnswer::Yes;
   if (answer == QMessageBox::No) return TAnswer::No;
   return TAnswer::Cancel;
 }
 
 bool TQtUserInterface::AskYesNo(const std::string& question) {
-  return QMessageBox::warning(parent_, QApplication::applicationDisplayName(), Q(question),
-                              QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+  if (script_) return script_->AskYesNo(question);
+  QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), Q(question),
+                  QMessageBox::Yes | QMessageBox::No, parent_);
+  return ExecDialog(box) == QMessageBox::Yes;
 }
 
 bool TQtUserInterface::ExecuteFileDialog(TFileDialog& dialog) {
+  if (script_) return script_->ExecuteFileDialog(dialog);
   QFileDialog qt(parent_, Q(dialog.Title), Q(dialog.FileName), QtFilter(dialog.Filter));
-  qt.setAcceptMode(dialog.DialogKind == TFileDialog::Kind::Save ? QFileDialog::AcceptSave
-                                                                : QFileDialog::AcceptOpen);
-  qt.setFileMode(dialog.DialogKind == TFileDialog::Kind::Save ? QFileDialog::AnyFile
-                                                              : QFileDialog::ExistingFile);
+  bool save = dialog.DialogKind == TFileDialog::Kind::Save;
+  qt.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  qt.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   if (!dialog.DefaultExt.empty()) qt.setDefaultSuffix(Q(dialog.DefaultExt));
-  if (qt.exec() != QDialog::Accepted || qt.selectedFiles().isEmpty()) return false;
+  if (ExecDialog(qt) != QDialog::Accepted || qt.selectedFiles().isEmpty()) return false;
   dialog.FileName = qt.selectedFiles().front().toStdString();
   return true;
 }
 
+void TQtUserInterface::SetProgressBar(QProgressBar* bar, QWidget* coveredWhileRunning) {
+  bar_ = bar;
+  covered_ = coveredWhileRunning;
+}
+
 void TQtUserInterface::ProgressStart(int64_t maximum) {
+  if (script_) script_->ProgressStart(maximum);
   maximum_ = maximum > 0 ? maximum : 1;
-  if (!progress_) {
-    progress_ = new QProgressDialog(QStringLiteral("Converting the trace log..."), QString(), 0,
-                                    1000, parent_);
-    progress_->setWindowModality(Qt::WindowModal);
-    progress_->setMinimumDuration(500);
-  }
-  progress_->setValue(0);
+  if (!bar_) return;
+  coveredWasVisible_ = covered_ && covered_->isVisible();
+  if (coveredWasVisible_) covered_->hide();
+  bar_->setRange(0, kProgressSteps);
+  bar_->setValue(0);
+  bar_->show();
+  bar_->repaint();
+  sinceRepaint_.start();
 }
 
 void TQtUserInterface::ProgressPosition(int64_t position) {
-  if (!progress_) return;
-  progress_->setValue(static_cast<int>(position * 1000 / maximum_));
+  if (script_) script_->ProgressPosition(position);
+  if (!bar_) return;
+  int64_t clamped = std::clamp<int64_t>(position, 0, maximum_);
+  bar_->setValue(static_cast<int>(clamped * kProgressSteps / maximum_));
+  // The window is repainted at a bounded rate; clicks and keys wait until the work is done.
+  if (sinceRepaint_.elapsed() >= kRepaintIntervalMs) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                    QEventLoop::ExcludeSocketNotifiers);
+    sinceRepaint_.restart();
+  }
 }
 
 void TQtUserInterface::ProgressEnd() {
-  if (progress_) progress_->reset();
+  if (script_) script_->ProgressEnd();
+  if (!bar_) return;
+  bar_->hide();
+  if (coveredWasVisible_ && covered_) covered_->show();
+  coveredWasVisible_ = false;
 }
 
 void TQtUserInterface::BusyBegin() {
+  if (script_) script_->BusyBegin();
   if (busyDepth_++ == 0) QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
 void TQtUserInterface::BusyEnd() {
+  if (script_) script_->BusyEnd();
   if (busyDepth_ > 0 && --busyDepth_ == 0) QApplication::restoreOverrideCursor();
 }
 

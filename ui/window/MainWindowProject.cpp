@@ -1,0 +1,252 @@
+// The project and log file commands of the main window, and closing the window.
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QStackedLayout>
+
+#include "project/ProjectSession.h"
+#include "project/SnesProject.h"
+#include "trees/Breadcrumb.h"
+#include "trees/CodeTreeView.h"
+#include "trees/ScopeTreeView.h"
+#include "window/MainWindow.h"
+
+namespace orvanel::ui {
+
+namespace {
+
+// The program's folder with a trailing separator: where "Mappings.xml" may lie.
+std::string ProgramDir() {
+  return QCoreApplication::applicationDirPath().toStdString() + "/";
+}
+
+// Puts the file name back when the save it was cleared for did not happen.
+class TRestoreOnCancel {
+ public:
+  explicit TRestoreOnCancel(std::string& name) : name_(name), old_(name) {}
+  ~TRestoreOnCancel() {
+    if (!done_) name_ = old_;
+  }
+  TRestoreOnCancel(const TRestoreOnCancel&) = delete;
+  TRestoreOnCancel& operator=(const TRestoreOnCancel&) = delete;
+  void Done() { done_ = true; }
+
+ private:
+  std::string& name_;
+  std::string old_;
+  bool done_ = false;
+};
+
+}  // namespace
+
+// --- the project's life ---------------------------------------------------------------------
+
+std::unique_ptr<TSNESProject> TForm1::CreateSNESProject(int projectType) {
+  return CreateProject(projectType, ui_, ProgramDir());
+}
+
+void TForm1::SetUpProject(TSNESProject* project) {
+  codeTree_->SetProject(project);
+  codeCacheTree_->SetProject(project ? project->CodeCache() : nullptr);
+  scopeTree_->SetManager(project ? project->ScopeManager() : nullptr);
+  labelTree_->SetManager(project ? project->LabelManager() : nullptr);
+  codeTree_->setToolTip(QString());
+}
+
+void TForm1::ShowProject(std::unique_ptr<TSNESProject> project) {
+  project_ = std::move(project);
+  SetUpProject(project_.get());
+  projectOpen_ = true;
+  EnableProjectCommands(true);
+  static_cast<QStackedLayout*>(codeTree_->parentWidget()->layout())->setCurrentWidget(codeTree_);
+  codeTree_->show();
+  NavigationProjectOpened();
+}
+
+void TForm1::FreeProject() {
+  if (!project_) return;
+  NavigationProjectClosing();
+  RemoveBookmarkItems();
+  clipboard_.Clear();
+  popupTree_ = nullptr;
+  Breadcrumb->SetNode(nullptr);
+  SetUpProject(nullptr);
+  project_.reset();
+  projectOpen_ = false;
+  EnableProjectCommands(false);
+  static_cast<QStackedLayout*>(codeTree_->parentWidget()->layout())
+      ->setCurrentWidget(Panel1Caption);
+}
+
+bool TForm1::StartNewProject(std::unique_ptr<TSNESProject> project) {
+  if (!ui_.ExecuteFileDialog(project->TraceLogDialog)) return false;
+  if (!ui_.ExecuteFileDialog(project->ScopeManager()->FileDialog())) return false;
+  {
+    TBusyScope busy(ui_);
+    orvanel::StartNewProject(*project);  // an error frees the half-made project
+  }
+  ShowProject(std::move(project));
+  return true;
+}
+
+// Saves the open project and frees it; false (the project stays) when the save stopped.
+bool TForm1::SaveAndFreeProject() {
+  if (!project_) return true;
+  {
+    TBusyScope busy(ui_);
+    if (!project_->Save()) return false;
+  }
+  FreeProject();
+  return true;
+}
+
+void TForm1::NewProjectCommand(int projectType) {
+  if (!SaveAndFreeProject()) return;
+  StartNewProject(CreateSNESProject(projectType));
+}
+
+void TForm1::SNESProjectFile1Click() {
+  NewProjectCommand(1);
+}
+
+void TForm1::DraviksSNES9xdebuggerLogProject1Click() {
+  NewProjectCommand(2);
+}
+
+void TForm1::OpenProjectFile1Click() {
+  if (!SaveAndFreeProject()) return;
+  if (!ui_.ExecuteFileDialog(ODProjectFile)) return;
+  ReadProjectFile(ODProjectFile.FileName);
+}
+
+bool TForm1::ReadProjectFile(const std::string& fileName) {
+  TBusyScope busy(ui_);
+  Panel1Caption->setText(QStringLiteral("Loading Trace File..."));
+  // Reading throws on a broken file; the half-read project goes with the exception.
+  ShowProject(OpenProject(fileName, ui_, ProgramDir()));
+  for (TMenuEntry* entry : project_->FillBookmarkMenu()) AddBookmarkItem(entry);
+  return true;
+}
+
+bool TForm1::OpenProjectFile(const QString& fileName) {
+  if (!SaveAndFreeProject()) return false;
+  bool ok = false;
+  RunCommand([&] { ok = ReadProjectFile(fileName.toStdString()); });
+  return ok;
+}
+
+void TForm1::SaveProjectFile1Click() {
+  if (!project_) return;
+  TBusyScope busy(ui_);
+  project_->Save();
+}
+
+void TForm1::SaveProjectAs1Click() {
+  if (!project_) return;
+  SDProjectFile.FileName = project_->ProjectFileName;
+  if (!ui_.ExecuteFileDialog(SDProjectFile)) return;
+  TBusyScope busy(ui_);
+  project_->ProjectFileName = SDProjectFile.FileName;
+  project_->Save();
+}
+
+void TForm1::BtnCloseClick() {
+  if (!project_) return;
+  TBusyScope busy(ui_);
+  if (!project_->IsSaved() && !project_->Save()) return;  // a cancelled save keeps it open
+  FreeProject();
+}
+
+// --- closing the window ----------------------------------------------------------------------
+
+void TForm1::Exit1Click() {
+  close();
+}
+
+bool TForm1::FormCloseQuery() {
+  if (!project_ || (project_->IsSaved() && project_->LogSaved)) return true;
+  switch (ui_.AskYesNoCancel("Project modified. Save Changes?")) {
+    case TAnswer::Cancel:
+      return false;
+    case TAnswer::No:
+      return true;
+    case TAnswer::Yes:
+      break;
+  }
+  // A save that failed or whose dialog was cancelled keeps the window open: nothing is lost.
+  bool saved = false;
+  RunCommand([&] {
+    TBusyScope busy(ui_);
+    saved = project_->Save();
+  });
+  return saved;
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (FormCloseQuery())
+    event->accept();
+  else
+    event->ignore();
+}
+
+// --- the log ----------------------------------------------------------------------------------
+
+bool TForm1::CloseLogFile() {
+  if (!project_) return false;
+  TBusyScope busy(ui_);
+  if (!project_->LogSaved) {
+    switch (ui_.AskYesNoCancel("Log File modified. Save Changes?")) {
+      case TAnswer::Cancel:
+        return false;
+      case TAnswer::Yes:
+        // A cancelled save keeps the log: closing it would lose the edits.
+        if (!project_->SaveTraceData()) return false;
+        break;
+      case TAnswer::No:
+        break;
+    }
+  }
+  project_->CloseLog();
+  project_->SetSaved(false);
+  project_->LogSaved = true;
+  return true;
+}
+
+void TForm1::CloseLogfile1Click() {
+  CloseLogFile();
+}
+
+void TForm1::OpenLogFile1Click() {
+  if (!project_) return;
+  if (project_->LogLoaded && !CloseLogFile()) return;
+  if (!ui_.ExecuteFileDialog(ODConvLog)) return;
+  TBusyScope busy(ui_);
+  project_->TraceDataDialog.FileName = ODConvLog.FileName;
+  project_->LoadTraceData();
+  project_->SetSaved(false);
+}
+
+void TForm1::ImportLogFile1Click() {
+  if (!project_) return;
+  TBusyScope busy(ui_);
+  if (project_->LogLoaded) CloseLogFile();
+  if (!project_ || project_->LogLoaded) return;  // the question was cancelled
+  if (!ui_.ExecuteFileDialog(project_->TraceLogDialog)) return;
+  project_->ImportLog();
+}
+
+void TForm1::SaveLogFile1Click() {
+  if (!project_) return;
+  TBusyScope busy(ui_);
+  project_->SaveTraceData();
+}
+
+void TForm1::SaveLogFileAs1Click() {
+  if (!project_) return;
+  TRestoreOnCancel restore(project_->TraceDataDialog.FileName);
+  project_->TraceDataDialog.FileName.clear();
+  TBusyScope busy(ui_);
+  if (project_->SaveTraceData()) restore.Done();
+}
+
+}  // namespace orvanel::ui
