@@ -8,17 +8,27 @@
 
 namespace orvanel::nav {
 
+void TNavigationState::TShapeListener::Listen(TCodeTree* tree) {
+  if (tree_) tree_->RemoveListener(this);
+  tree_ = tree;
+  if (tree_) tree_->AddListener(this);
+}
+
 TNavigationState::TNavigationState() = default;
-TNavigationState::~TNavigationState() = default;
+TNavigationState::~TNavigationState() {
+  shapeListener_.Listen(nullptr);
+}
 
 void TNavigationState::Open(TProject& project) {
   Close();
   project_ = &project;
   Watch(project.EditEvents());
+  shapeListener_.Listen(&project.Tree());
 }
 
 void TNavigationState::Close() {
   if (project_ && Watches(project_->EditEvents())) Unwatch(project_->EditEvents());
+  shapeListener_.Listen(nullptr);
   project_ = nullptr;
   ForgetAll();
 }
@@ -132,6 +142,7 @@ void TNavigationState::LinesGone(const TRemoval& removal) {
 
 void TNavigationState::ProjectGone(TProject& project) {
   if (&project != project_) return;
+  shapeListener_.Listen(nullptr);  // the tree goes with the project
   project_ = nullptr;
   ForgetAll();
   if (ListsChanged) ListsChanged();

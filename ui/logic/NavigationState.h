@@ -14,6 +14,7 @@
 #include "logic/GotoWalks.h"
 #include "logic/SearchLoops.h"
 #include "logic/VisitHistory.h"
+#include "tree/CodeTree.h"
 #include "tree/EditingEvents.h"
 
 namespace orvanel {
@@ -46,8 +47,8 @@ class TNavigationState : public TEditObserver {
   int32_t SearchPos = 0;
   TOffsetSearchSettings OffsetSearch;
 
-  // The tree changed in a way its deletions do not tell (moves, inserted lines, imports):
-  // the positions are worked out again when next needed.
+  // The tree changed shape: the positions are worked out again when next needed. The tree's
+  // own listener calls it; a change made without the tree's knowledge may call it too.
   void TreeChanged();
   const TTreePositions& Positions();
 
@@ -87,7 +88,24 @@ class TNavigationState : public TEditObserver {
   void ProjectGone(TProject& project) override;
   void ForgetAll();
 
+  // Hears every change of the open project's tree shape.
+  class TShapeListener : public TTreeListener {
+   public:
+    explicit TShapeListener(TNavigationState& owner) : owner_(owner) {}
+    void ChildrenInserted(TTreeItem*) override { owner_.TreeChanged(); }
+    void ChildrenRemoved(TTreeItem*) override { owner_.TreeChanged(); }
+    void ChildrenMoved() override { owner_.TreeChanged(); }
+    void TreeReset() override { owner_.TreeChanged(); }
+    void TreeGone() override { tree_ = nullptr; }
+    void Listen(TCodeTree* tree);
+
+   private:
+    TNavigationState& owner_;
+    TCodeTree* tree_ = nullptr;
+  };
+
   TProject* project_ = nullptr;
+  TShapeListener shapeListener_{*this};
   TVisitHistory history_;
   std::vector<TTreeItem*> scopeLines_;
   std::vector<TTraceFileLine*> quickTargets_;
