@@ -268,6 +268,9 @@ class TForm1 : public QMainWindow {
   // Called once a project is open and shown, and before the open project is freed.
   void NavigationProjectOpened();
   void NavigationProjectClosing();
+  // The navigation's state and find dialogs (Form1NavigationPanels.h).
+  struct TNavigationPanels;
+  TNavigationPanels& NavigationPanels();
 
  private slots:
   void CodeTreeChange(orvanel::TTreeItem* node);
@@ -303,6 +306,23 @@ class TForm1 : public QMainWindow {
   void TBDeleteScopeMappinh();
 
  private:
+  struct TNavigationPanelsDeleter {
+    void operator()(TNavigationPanels* panels) const;
+  };
+  std::unique_ptr<TNavigationPanels, TNavigationPanelsDeleter> navigationPanels_;
+  void UpdateHistoryButtons();
+  void ShowLineStatus(TTreeItem* node);
+  // Selects a found node in the code tree, with the focus when `focus`.
+  void SelectFoundNode(TTreeItem* node, bool focus);
+  void GotoOffset(qint64 offset);
+  void NewBookmark(TTreeItem* node);
+  // The mapping dialog for the line (none: "Add New Mapping"), then CreateMapping of the project.
+  void NewMapping(TProject& project, TTreeItem* line);
+  void NewLabel(TTreeItem* node);
+  void GotoScopeLine(bool start);
+  void FDOffsetFind();
+  void FDTextFind();
+  void FDFindTargetFind();
   // --- end navigation ---
 };
 
