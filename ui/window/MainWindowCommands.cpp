@@ -310,7 +310,6 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         event->accept();
         return true;
       }
-      popupTree_ = static_cast<TCodeTreeView*>(watched);
       action->trigger();
       return true;
     }
