@@ -1,19 +1,65 @@
 #include "trees/CodeTreeView.h"
 
+#include <QApplication>
+#include <QDrag>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <algorithm>
+
 #include "project/Project.h"
+#include "trees/CodeImages.h"
+#include "trees/CodeItemDelegate.h"
 #include "trees/CodeTreeModel.h"
 
 namespace orvanel::ui {
 
+namespace {
+constexpr int kImageSize = 16;
+constexpr int kGap = 2;
+}  // namespace
+
 TCodeTreeView::TCodeTreeView(QWidget* parent) : QTreeView(parent) {
+  images_ = std::make_unique<TCodeImages>(kImageSize);
   model_ = new TCodeTreeModel(this);
-  setUniformRowHeights(true);
+  delegate_ = new TCodeItemDelegate(this);
+  step_ = std::max(12, indentation());
+  // The view draws the indentation itself (capped); Qt's own would put deep lines far right.
+  setIndentation(0);
+  setRootIsDecorated(false);
+  setUniformRowHeights(true);  // a tree of millions of items opens at once
   setHeaderHidden(true);
+  header()->setStretchLastSection(true);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
+  setEditTriggers(QAbstractItemView::EditKeyPressed);
+  setDragEnabled(true);
+  setAcceptDrops(true);
+  setDropIndicatorShown(false);
+  setDragDropMode(QAbstractItemView::DragDrop);
+  setItemDelegate(delegate_);
   setModel(model_);
+  badgeWidth_ = fontMetrics().horizontalAdvance(QStringLiteral("⋯00000")) + 6;
+
+  connect(model_, &TCodeTreeModel::TreeSelectionChanged, this,
+          &TCodeTreeView::TreeSelectionChanged);
+  connect(this, &QTreeView::expanded, this, [this](const QModelIndex& index) {
+    if (TTreeItem* item = NodeAt(index)) item->Expanded = true;
+  });
+  connect(this, &QTreeView::collapsed, this, [this](const QModelIndex& index) {
+    if (TTreeItem* item = NodeAt(index)) item->Expanded = false;
+  });
+  // A move opens the parent that takes the nodes (the tree marks it expanded).
+  connect(model_, &QAbstractItemModel::rowsInserted, this,
+          [this](const QModelIndex& parent, int, int) { OpenIfExpanded(parent); });
+  connect(model_, &QAbstractItemModel::rowsMoved, this,
+          [this](const QModelIndex&, int, int, const QModelIndex& to, int) { OpenIfExpanded(to); });
 }
 
-TCodeTreeView::~TCodeTreeView() = default;
+TCodeTreeView::~TCodeTreeView() {
+  model_->SetProject(nullptr);
+}
 
 void TCodeTreeView::SetProject(TProject* project) {
   model_->SetProject(project);
@@ -22,6 +68,16 @@ void TCodeTreeView::SetProject(TProject* project) {
 TProject* TCodeTreeView::Project() const {
   return model_->Project();
 }
+
+void TCodeTreeView::Guarded(const std::function<void()>& command) {
+  try {
+    command();
+  } catch (const std::exception& e) {
+    emit CommandFailed(QString::fromStdString(e.what()));
+  }
+}
+
+// --- selection ------------------------------------------------------------------------------
 
 TTreeItem* TCodeTreeView::SelectedNode() const {
   TProject* project = Project();
@@ -33,14 +89,113 @@ std::vector<TTreeItem*> TCodeTreeView::SelectedNodes() const {
   return project ? project->Tree().Selection() : std::vector<TTreeItem*>();
 }
 
+void TCodeTreeView::TreeSelectionChanged() {
+  viewport()->update();
+  TTreeItem* now = SelectedNode();
+  if (now == lastReported_) return;
+  lastReported_ = now;
+  emit SelectedNodeChanged(now);
+}
+
+void TCodeTreeView::SetCurrentQuietly(const QModelIndex& index) {
+  selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+}
+
 void TCodeTreeView::SelectNode(TTreeItem* node) {
-  QModelIndex index = IndexOf(node);
-  setCurrentIndex(index);
-  scrollTo(index);
+  TProject* project = Project();
+  if (!project) return;
+  if (!node) {
+    project->Tree().ClearSelection();
+    return;
+  }
+  // Open every closed ancestor with one layout, not one per level.
+  std::vector<TTreeItem*> chain;
+  for (TTreeItem* p = node->Parent(); p; p = p->Parent()) chain.push_back(p);
+  bool opening = false;
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    QModelIndex index = IndexOf(*it);
+    if (isExpanded(index)) continue;
+    if (!opening) {
+      scheduleDelayedItemsLayout();
+      opening = true;
+    }
+    expand(index);
+  }
+  project->Tree().Select(node, false);
+  const QModelIndex index = IndexOf(node);
+  SetCurrentQuietly(index);
+  scrollTo(index, QAbstractItemView::EnsureVisible);
+}
+
+void TCodeTreeView::SelectBy(TTreeItem* item, Qt::KeyboardModifiers modifiers) {
+  TCodeTree& tree = Project()->Tree();
+  if (modifiers & Qt::ShiftModifier) {
+    TTreeItem* anchor = orvanel::SelectedNode(tree);
+    if (anchor && anchor != item && anchor->Parent() == item->Parent()) {
+      const auto& siblings = item->Parent() ? item->Parent()->Children() : tree.TopLevel();
+      const size_t a = anchor->Row(), b = item->Row();
+      const int step = b > a ? 1 : -1;
+      for (size_t r = a + step;; r += step) {
+        if (!siblings[r]->Selected) tree.Select(siblings[r], true);
+        if (r == b) break;
+      }
+      return;
+    }
+  }
+  tree.Select(item, (modifiers & Qt::ControlModifier) != 0);
+}
+
+QItemSelectionModel::SelectionFlags TCodeTreeView::selectionCommand(const QModelIndex&,
+                                                                    const QEvent*) const {
+  return QItemSelectionModel::NoUpdate;  // the model's tree keeps the selection
+}
+
+void TCodeTreeView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  QTreeView::currentChanged(current, previous);
+  // Only the keys move the selection with the current row; a row that goes away moves the
+  // current row without selecting anything.
+  if (!keyNavigating_) return;
+  TTreeItem* item = NodeAt(current);
+  if (!item || (keyModifiers_ & Qt::ControlModifier)) return;
+  SelectBy(item, keyModifiers_ & Qt::ShiftModifier);
+}
+
+// --- geometry -------------------------------------------------------------------------------
+
+int TCodeTreeView::IndentLimit() const {
+  const int fixed = step_ + badgeWidth_ + 2 * kImageSize + 2 * kGap;
+  return std::max(0, (viewport()->width() / 3 - fixed) / step_);
+}
+
+TCodeRowLayout TCodeTreeView::RowLayout(const TTreeItem* item, const QRect& row) const {
+  TCodeRowLayout layout;
+  layout.Level = item->Level();
+  const int limit = IndentLimit();
+  layout.Capped = layout.Level > limit;
+  const int top = row.top(), h = row.height();
+  const int imageTop = top + (h - kImageSize) / 2;
+  int x = row.left() + std::min(layout.Level, limit) * step_;
+  layout.Arrow = QRect(x, top, step_, h);
+  x += step_;
+  if (layout.Capped) {
+    layout.Badge = QRect(x, top, badgeWidth_, h);
+    x += badgeWidth_;
+  }
+  layout.StateImage = QRect(x, imageTop, kImageSize, kImageSize);
+  x += kImageSize;
+  layout.Image = QRect(x, imageTop, kImageSize, kImageSize);
+  x += kImageSize + kGap;
+  layout.Text = QRect(x, top, std::max(0, row.right() - x + 1), h);
+  return layout;
 }
 
 QRect TCodeTreeView::NodeRect(TTreeItem* node) const {
-  return visualRect(IndexOf(node));
+  return node ? visualRect(IndexOf(node)) : QRect();
+}
+
+QRect TCodeTreeView::TextRect(TTreeItem* node) const {
+  QRect row = NodeRect(node);
+  return row.isValid() ? RowLayout(node, row).Text : QRect();
 }
 
 QModelIndex TCodeTreeView::IndexOf(TTreeItem* node) const {
@@ -55,8 +210,166 @@ void TCodeTreeView::RepaintNodes() {
   viewport()->update();
 }
 
-int TCodeTreeView::IndentLimit() const {
-  return 0;
+void TCodeTreeView::OpenIfExpanded(const QModelIndex& parent) {
+  TTreeItem* item = NodeAt(parent);
+  if (item && item->Expanded && !isExpanded(parent)) expand(parent);
+}
+
+// --- keys -----------------------------------------------------------------------------------
+
+void TCodeTreeView::keyPressEvent(QKeyEvent* event) {
+  TProject* project = Project();
+  if (!project || state() == EditingState) return QTreeView::keyPressEvent(event);
+  const bool ctrl = event->modifiers() & Qt::ControlModifier;
+  if (event->key() == Qt::Key_Space && ctrl) {
+    emit QuickTargetRequested();
+    return;
+  }
+  TEditKey key = TEditKey::Other;
+  switch (event->key()) {
+    case Qt::Key_Delete:
+      key = TEditKey::Delete;
+      break;
+    case Qt::Key_Cancel:
+      key = TEditKey::Cancel;
+      break;
+    case Qt::Key_Pause:
+      if (ctrl) key = TEditKey::Cancel;  // Ctrl+Break
+      break;
+    case Qt::Key_Insert:
+      key = TEditKey::Insert;
+      break;
+    case Qt::Key_Control:
+      key = TEditKey::Control;
+      break;
+    default:
+      break;
+  }
+  if (key != TEditKey::Other) {
+    Guarded([&] { project->CodeKeyDown(key); });
+    event->accept();
+    return;
+  }
+  keyNavigating_ = true;
+  keyModifiers_ = event->modifiers();
+  QTreeView::keyPressEvent(event);
+  keyNavigating_ = false;
+}
+
+void TCodeTreeView::keyReleaseEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Control && Project()) Project()->CodeKeyUp(TEditKey::Control);
+  QTreeView::keyReleaseEvent(event);
+}
+
+// --- mouse ----------------------------------------------------------------------------------
+
+void TCodeTreeView::mousePressEvent(QMouseEvent* event) {
+  selectOnRelease_ = editOnRelease_ = false;
+  pressed_ = QPersistentModelIndex();
+  const QPoint pos = event->position().toPoint();
+  const QModelIndex index = indexAt(pos);
+  TTreeItem* item = NodeAt(index);
+  if (!item || event->button() != Qt::LeftButton) {
+    if (item && !item->Selected) Project()->Tree().Select(item, false);  // a context menu's node
+    if (item) SetCurrentQuietly(index);
+    return;
+  }
+  setFocus(Qt::MouseFocusReason);
+  if (item->HasChildren() && RowLayout(item, visualRect(index)).Arrow.contains(pos)) {
+    setExpanded(index, !isExpanded(index));
+    return;
+  }
+  pressPos_ = pos;
+  pressed_ = index;
+  const Qt::KeyboardModifiers mods = event->modifiers();
+  const auto& selection = Project()->Tree().Selection();
+  if (!(mods & (Qt::ControlModifier | Qt::ShiftModifier)) && item->Selected) {
+    // Keep a multi-selection for a drag; a plain click on it selects the node alone.
+    selectOnRelease_ = selection.size() > 1;
+    editOnRelease_ = selection.size() == 1 && (model_->flags(index) & Qt::ItemIsEditable);
+  } else {
+    SelectBy(item, mods);
+  }
+  SetCurrentQuietly(index);
+}
+
+void TCodeTreeView::mouseMoveEvent(QMouseEvent* event) {
+  if (!(event->buttons() & Qt::LeftButton) || !pressed_.isValid()) return;
+  if ((event->position().toPoint() - pressPos_).manhattanLength() <
+      QApplication::startDragDistance())
+    return;
+  selectOnRelease_ = editOnRelease_ = false;
+  pressed_ = QPersistentModelIndex();
+  startDrag(model_->supportedDragActions());
+}
+
+void TCodeTreeView::mouseReleaseEvent(QMouseEvent* event) {
+  TTreeItem* item = NodeAt(pressed_);
+  if (item && event->button() == Qt::LeftButton) {
+    if (selectOnRelease_) Project()->Tree().Select(item, false);
+    if (editOnRelease_) edit(pressed_);
+  }
+  selectOnRelease_ = editOnRelease_ = false;
+  pressed_ = QPersistentModelIndex();
+}
+
+void TCodeTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
+  selectOnRelease_ = editOnRelease_ = false;
+  pressed_ = QPersistentModelIndex();
+  const QModelIndex index = indexAt(event->position().toPoint());
+  if (!NodeAt(index)) return;
+  emit doubleClicked(index);
+  if (model_->hasChildren(index)) setExpanded(index, !isExpanded(index));
+}
+
+// --- drag and drop --------------------------------------------------------------------------
+
+void TCodeTreeView::startDrag(Qt::DropActions supportedActions) {
+  QMimeData* data = model_->mimeData({});
+  if (!data) return;
+  auto* drag = new QDrag(this);
+  drag->setMimeData(data);
+  drag->exec(supportedActions, Qt::MoveAction);
+}
+
+void TCodeTreeView::dragEnterEvent(QDragEnterEvent* event) {
+  if (qobject_cast<const TCodeMimeData*>(event->mimeData()) && Project())
+    event->acceptProposedAction();
+  else
+    event->ignore();
+}
+
+void TCodeTreeView::dragMoveEvent(QDragMoveEvent* event) {
+  TProject* project = Project();
+  if (!project) return event->ignore();
+  const QModelIndex under = indexAt(event->position().toPoint());
+  bool accept = false;
+  Guarded([&] {
+    project->ControlDown = event->modifiers() & Qt::ControlModifier;
+    accept = model_->canDropMimeData(event->mimeData(), event->dropAction(), -1, 0, under);
+  });
+  if (accept)
+    event->acceptProposedAction();
+  else
+    event->ignore();
+}
+
+void TCodeTreeView::dropEvent(QDropEvent* event) {
+  TProject* project = Project();
+  if (!project) return event->ignore();
+  const QModelIndex under = indexAt(event->position().toPoint());
+  bool dropped = false;
+  Guarded([&] {
+    project->ControlDown = event->modifiers() & Qt::ControlModifier;
+    dropped = model_->dropMimeData(event->mimeData(), event->dropAction(), -1, 0, under);
+  });
+  project->ControlDown = false;
+  // The nodes were moved or copied by the model; the source has nothing left to remove.
+  event->setDropAction(Qt::IgnoreAction);
+  if (dropped)
+    event->accept();
+  else
+    event->ignore();
 }
 
 }  // namespace orvanel::ui

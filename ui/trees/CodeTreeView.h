@@ -2,9 +2,16 @@
 // The tree view of a project's code tree (or of its code cache). Lazy: it asks the model's
 // tree for rows only when they are shown, follows every change of the tree through the tree's
 // listener, and keeps the text of lines thousands of levels deep readable by capping the
-// indentation.
+// indentation: a line deeper than the cap stands at the cap with a badge of its depth.
+//
+// The selection is the model tree's own (siblings only, in the order it was made); Qt's
+// selection model stays empty, so a selection of a hundred thousand nodes costs the view
+// nothing and deleting them sends no signal per selected range.
+#include <QPersistentModelIndex>
 #include <QRect>
 #include <QTreeView>
+#include <functional>
+#include <memory>
 #include <vector>
 
 namespace orvanel {
@@ -16,6 +23,18 @@ namespace orvanel::ui {
 
 class TCodeTreeModel;
 class TCodeItemDelegate;
+class TCodeImages;
+
+// Where the parts of one row are drawn, in viewport coordinates.
+struct TCodeRowLayout {
+  QRect Arrow;       // the expand arrow
+  QRect Badge;       // the depth badge (empty when the line stands at its own depth)
+  QRect StateImage;  // the bookmark mark
+  QRect Image;       // the line's picture
+  QRect Text;        // the line's text
+  int Level = 0;     // the line's depth (0 for the top level)
+  bool Capped = false;
+};
 
 class TCodeTreeView : public QTreeView {
   Q_OBJECT
@@ -32,27 +51,71 @@ class TCodeTreeView : public QTreeView {
   TTreeItem* SelectedNode() const;
   // The selection in the order it was made; siblings only.
   std::vector<TTreeItem*> SelectedNodes() const;
-  // Expands the ancestors, selects the node alone and scrolls so that its text can be read.
+  // Expands the ancestors, selects the node alone and scrolls so that its text can be read
+  // (none: clears the selection).
   void SelectNode(TTreeItem* node);
   // The rectangle of the node's row in viewport coordinates; empty when it is not shown.
   QRect NodeRect(TTreeItem* node) const;
+  // Where the node's text is drawn, in viewport coordinates; empty when it is not shown.
+  QRect TextRect(TTreeItem* node) const;
   QModelIndex IndexOf(TTreeItem* node) const;
   TTreeItem* NodeAt(const QModelIndex& index) const;
   // Draws the shown rows again (colours or cut marks changed).
   void RepaintNodes();
 
-  // The deepest level whose indentation is drawn; deeper lines stand at this level's place
-  // with a badge that shows their depth.
+  // The deepest level whose indentation is drawn: a third of the width holds the indentation,
+  // the arrow, the badge and the pictures. Deeper lines stand at this level with a badge.
   int IndentLimit() const;
+  int IndentStep() const { return step_; }
+  TCodeRowLayout RowLayout(const TTreeItem* item, const QRect& row) const;
+  const TCodeImages& Images() const { return *images_; }
+  // Runs a command of the view; a model exception becomes CommandFailed.
+  void Guarded(const std::function<void()>& command);
 
  signals:
+  // The selection changed (the window's CodeTreeChange); none when nothing is selected.
   void SelectedNodeChanged(orvanel::TTreeItem* node);
+  // Ctrl+Space: the quick target list is wanted.
   void QuickTargetRequested();
+  // A model exception caught inside the view (drop, delete, insert, rename).
   void CommandFailed(const QString& message);
 
+ protected:
+  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                       const QEvent* event) const override;
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void startDrag(Qt::DropActions supportedActions) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void selectAll() override {}  // a selection is of siblings only
+
  private:
+  void TreeSelectionChanged();
+  void OpenIfExpanded(const QModelIndex& parent);
+  // Selects by a click or a key: alone, added (Ctrl) or up to the item from the anchor (Shift).
+  void SelectBy(TTreeItem* item, Qt::KeyboardModifiers modifiers);
+  void SetCurrentQuietly(const QModelIndex& index);
+
   TCodeTreeModel* model_ = nullptr;
   TCodeItemDelegate* delegate_ = nullptr;
+  std::unique_ptr<TCodeImages> images_;
+  int step_ = 16;
+  int badgeWidth_ = 0;
+  TTreeItem* lastReported_ = nullptr;  // compared by address only
+  bool keyNavigating_ = false;
+  Qt::KeyboardModifiers keyModifiers_;
+  // A left press on a row: where, on what, and what its release does.
+  QPoint pressPos_;
+  QPersistentModelIndex pressed_;  // follows deletions
+  bool selectOnRelease_ = false;   // a plain click in a multi-selection selects alone on release
+  bool editOnRelease_ = false;     // a click on the single selected comment line renames it
 };
 
 }  // namespace orvanel::ui
