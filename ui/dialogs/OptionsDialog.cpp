@@ -142,7 +142,7 @@ void TformOption::BtnDefColorClick() {
   QColorDialog dialog(lastColour_, this);
   dialog.setObjectName(QStringLiteral("CDSelectColor"));
   if (ui_.ExecDialog(dialog) != QDialog::Accepted) return;
-  lastColour_ = dialog.selectedColor();
+  lastColour_ = dialog.currentColor();  // what it showed when it was confirmed
   item->setData(kColourRole, static_cast<uint>(static_cast<uint32_t>(FromQColor(lastColour_))));
 }
 
