@@ -14,9 +14,11 @@
 #include <QStackedLayout>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "dialogs/AboutBox.h"
 #include "project/SnesProject.h"
@@ -149,7 +151,9 @@ void TForm1::CreateLayout() {
   Splitter1->addWidget(Panel2);
   Splitter1->setStretchFactor(0, 1);
   Splitter1->setStretchFactor(1, 0);
-  Splitter1->setSizes({823 - 234 - 4, 234});
+  // The right-hand side is wide enough for its three tabs in the desktop's font.
+  const int rightWidth = std::max(234, PCProjectOverview->tabBar()->sizeHint().width() + 8);
+  Splitter1->setSizes({823 - rightWidth - 4, rightWidth});
 
   codeTree_->setContextMenuPolicy(Qt::CustomContextMenu);
   codeCacheTree_->setContextMenuPolicy(Qt::CustomContextMenu);
