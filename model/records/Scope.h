@@ -161,6 +161,8 @@ class TScopeNode {
   const std::vector<std::unique_ptr<TMappingNode>>& Mappings() const { return mappings_; }
   TMappingNode* AddChild(std::unique_ptr<TMappingNode> mapping);
   std::unique_ptr<TMappingNode> RemoveChild(TMappingNode* mapping);
+  // The row of a mapping among Mappings(), or Mappings().size() when it is not there.
+  size_t RowOf(const TMappingNode* mapping) const;
   bool HasChildren() const { return !mappings_.empty(); }
 
   uint64_t Sequence() const { return sequence_; }  // creation order within its manager
@@ -191,6 +193,26 @@ class TScopeNode {
   uint64_t sequence_ = 0;
   bool registered_ = false;  // in its manager's ScopeIndex (keys are reported to it)
   friend class TScopeManager;
+};
+
+// Told of every change of a scope manager's tree (the views that show it), each change before
+// and after it is made: scopes are the top level, their mappings below them.
+class TScopeListener {
+ public:
+  virtual ~TScopeListener() = default;
+  virtual void ScopeAdding(size_t /*row*/) {}
+  virtual void ScopeAdded() {}
+  virtual void ScopeRemoving(size_t /*row*/) {}
+  virtual void ScopeRemoved() {}
+  virtual void MappingAdding(TScopeNode* /*scope*/, size_t /*row*/) {}
+  virtual void MappingAdded() {}
+  virtual void MappingRemoving(TScopeNode* /*scope*/, size_t /*row*/) {}
+  virtual void MappingRemoved() {}
+  // Every scope goes (Clear).
+  virtual void ScopesResetting() {}
+  virtual void ScopesReset() {}
+  // The manager is destroyed; the listener must not call it any more.
+  virtual void ManagerGone() {}
 };
 
 // Where a map file reader finds the project's lines by offset.
@@ -248,6 +270,16 @@ class TScopeManager {
   // Removes every scope and mapping (references of lines to them are cleared).
   void Clear();
 
+  // The listeners hear of every scope and mapping added or removed; they are not owned.
+  void AddListener(TScopeListener* listener);
+  void RemoveListener(TScopeListener* listener);
+  // The row of a scope in Scopes(), or Scopes().size() when it is not there.
+  size_t RowOf(const TScopeNode* scope) const;
+  template <typename Fn>
+  void Tell(Fn fn) const {
+    for (TScopeListener* l : listeners_) fn(*l);
+  }
+
   // Called by scopes when a key enters or leaves a list (for FindScope).
   void KeyAdded(TScopeNode* scope, const std::string& lowerKey);
   void KeyRemoved(TScopeNode* scope, const std::string& lowerKey);
@@ -270,6 +302,7 @@ class TScopeManager {
   // lower-case key -> scopes listing it, with the number of entries each has
   std::unordered_map<std::string, std::vector<std::pair<TScopeNode*, uint32_t>>> keyHolders_;
   uint64_t nextScopeSequence_ = 0;
+  std::vector<TScopeListener*> listeners_;
   friend class TScopeNode;
 };
 

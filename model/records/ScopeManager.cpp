@@ -16,7 +16,26 @@ constexpr const char* kGlobalName = "Global";
 TScopeManager::TScopeManager() = default;
 
 // Freeing the model touches no line: lines that outlive it must be detached first (Clear).
-TScopeManager::~TScopeManager() = default;
+TScopeManager::~TScopeManager() {
+  std::vector<TScopeListener*> listeners;
+  listeners.swap(listeners_);
+  for (TScopeListener* l : listeners) l->ManagerGone();
+}
+
+void TScopeManager::AddListener(TScopeListener* listener) {
+  if (listener && std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end())
+    listeners_.push_back(listener);
+}
+
+void TScopeManager::RemoveListener(TScopeListener* listener) {
+  std::erase(listeners_, listener);
+}
+
+size_t TScopeManager::RowOf(const TScopeNode* scope) const {
+  auto it = std::find_if(scopes_.begin(), scopes_.end(),
+                         [&](const auto& owned) { return owned.get() == scope; });
+  return static_cast<size_t>(it - scopes_.begin());
+}
 
 void TScopeManager::Init() {
   subManager_ = CreateSubManager();
@@ -130,6 +149,7 @@ void TScopeManager::ForgetLine(TTraceFileLine* line) {
 }
 
 void TScopeManager::Clear() {
+  Tell([](TScopeListener& l) { l.ScopesResetting(); });
   // Every key leaves with its scope: the key holders are dropped below in one go.
   for (auto& scope : scopes_) {
     scope->registered_ = false;
@@ -140,6 +160,7 @@ void TScopeManager::Clear() {
   globals_.clear();
   addressIndex_.clear();
   keyHolders_.clear();
+  Tell([](TScopeListener& l) { l.ScopesReset(); });
 }
 
 void TScopeManager::KeyAdded(TScopeNode* scope, const std::string& lowerKey) {
@@ -190,7 +211,9 @@ TScopeNode* TScopeManager::RegisterScope(std::unique_ptr<TScopeNode> scope) {
   for (const auto& mapping : node->Mappings()) IndexAddress(mapping.get());
   scopesByName_.emplace(LowerCase(node->Text()), node);
   if (node->IsGlobal()) globals_.push_back(node);
+  Tell([&](TScopeListener& l) { l.ScopeAdding(scopes_.size()); });
   scopes_.push_back(std::move(scope));
+  Tell([](TScopeListener& l) { l.ScopeAdded(); });
   return node;
 }
 
@@ -198,6 +221,8 @@ void TScopeManager::RemoveScope(TScopeNode* scope, TScopeNode* heir) {
   auto it = std::find_if(scopes_.begin(), scopes_.end(),
                          [&](const auto& owned) { return owned.get() == scope; });
   if (it == scopes_.end()) return;
+  const size_t row = static_cast<size_t>(it - scopes_.begin());
+  Tell([&](TScopeListener& l) { l.ScopeRemoving(row); });
   scope->Abandon(heir);
   for (const auto& mapping : scope->Mappings()) UnindexAddress(mapping.get());
   scope->registered_ = false;
@@ -205,6 +230,7 @@ void TScopeManager::RemoveScope(TScopeNode* scope, TScopeNode* heir) {
   if (named != scopesByName_.end() && named->second == scope) scopesByName_.erase(named);
   globals_.erase(std::remove(globals_.begin(), globals_.end(), scope), globals_.end());
   scopes_.erase(it);
+  Tell([](TScopeListener& l) { l.ScopeRemoved(); });
 }
 
 }  // namespace orvanel

@@ -200,16 +200,31 @@ TMappingNode* TScopeNode::AddChild(std::unique_ptr<TMappingNode> mapping) {
   else
     invalid_.push_back(node);
   byText_[node->Address()].push_back(node);
+  TScopeManager* told = registered_ ? manager_ : nullptr;
+  if (told) told->Tell([&](TScopeListener& l) { l.MappingAdding(this, mappings_.size()); });
   mappings_.push_back(std::move(mapping));
+  if (told) told->Tell([](TScopeListener& l) { l.MappingAdded(); });
   return node;
+}
+
+size_t TScopeNode::RowOf(const TMappingNode* mapping) const {
+  auto it = std::find_if(mappings_.begin(), mappings_.end(),
+                         [&](const auto& child) { return child.get() == mapping; });
+  return static_cast<size_t>(it - mappings_.begin());
 }
 
 std::unique_ptr<TMappingNode> TScopeNode::RemoveChild(TMappingNode* mapping) {
   auto it = std::find_if(mappings_.begin(), mappings_.end(),
                          [&](const auto& child) { return child.get() == mapping; });
   if (it == mappings_.end()) return nullptr;
+  TScopeManager* told = registered_ ? manager_ : nullptr;
+  if (told) {
+    const size_t row = static_cast<size_t>(it - mappings_.begin());
+    told->Tell([&](TScopeListener& l) { l.MappingRemoving(this, row); });
+  }
   std::unique_ptr<TMappingNode> owned = std::move(*it);
   mappings_.erase(it);
+  if (told) told->Tell([](TScopeListener& l) { l.MappingRemoved(); });
   if (auto value = mapping->TryNumericAddress())
     EraseFromBucket(byValue_, *value, mapping);
   else

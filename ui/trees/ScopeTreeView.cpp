@@ -1,37 +1,61 @@
 #include "trees/ScopeTreeView.h"
 
+#include <QItemSelectionModel>
+
 #include "scopes/SnesScopeManager.h"
+#include "trees/ScopeTreeModel.h"
 
 namespace orvanel::ui {
 
 TScopeManagerView::TScopeManagerView(QWidget* parent) : QTreeView(parent) {
+  model_ = new TScopeTreeModel(this);
   setUniformRowHeights(true);
   setHeaderHidden(true);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setModel(model_);
+  connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this] { emit SelectionChanged(); });
+  // A removed row moves the current row without a current change when the tree empties.
+  connect(model_, &QAbstractItemModel::modelReset, this, [this] { emit SelectionChanged(); });
 }
 
-TScopeManagerView::~TScopeManagerView() = default;
+TScopeManagerView::~TScopeManagerView() {
+  model_->SetManager(nullptr);
+}
 
 TScopeNode* TScopeManagerView::SelectedScope() const {
-  return nullptr;
+  const QModelIndex current = currentIndex();
+  if (TMappingNode* mapping = model_->MappingAt(current)) return mapping->Parent();
+  return model_->ScopeAt(current);
 }
 
 TMappingNode* TScopeManagerView::SelectedMapping() const {
-  return nullptr;
+  return model_->MappingAt(currentIndex());
 }
 
-void TScopeManagerView::SelectNode(TScopeNode*) {}
-void TScopeManagerView::SelectNode(TMappingNode*) {}
+void TScopeManagerView::SelectNode(TScopeNode* scope) {
+  const QModelIndex index = model_->IndexOf(scope);
+  setCurrentIndex(index);
+  if (index.isValid()) scrollTo(index);
+}
+
+void TScopeManagerView::SelectNode(TMappingNode* mapping) {
+  const QModelIndex index = model_->IndexOf(mapping);
+  setCurrentIndex(index);
+  if (index.isValid()) scrollTo(index);
+}
 
 void TScopeManagerView::RepaintNodes() {
   viewport()->update();
 }
 
 void TScopeManagerView::SetScopeManager(TScopeManager* manager) {
-  manager_ = manager;
+  model_->SetManager(manager);
 }
 
 TScopeManager* TScopeManagerView::ScopeManager() const {
-  return manager_;
+  return model_->Manager();
 }
 
 TScopeTreeView::TScopeTreeView(QWidget* parent) : TScopeManagerView(parent) {}

@@ -31,6 +31,7 @@ class TScopeManagerView : public QTreeView {
   void SelectNode(TScopeNode* scope);
   void SelectNode(TMappingNode* mapping);
   void RepaintNodes();
+  TScopeTreeModel* ScopeModel() const { return model_; }
 
  signals:
   void SelectionChanged();
@@ -41,7 +42,6 @@ class TScopeManagerView : public QTreeView {
 
  private:
   TScopeTreeModel* model_ = nullptr;
-  TScopeManager* manager_ = nullptr;
 };
 
 // The "Mappings" tab: the scopes of the project's scope manager with their mappings.
