@@ -47,6 +47,9 @@ QToolBar* NewToolBar(QWidget* parent, const char* name, const QString& title) {
   bar->setIconSize(QSize(16, 16));
   bar->setMovable(false);
   bar->setFloatable(false);
+  // The button that shows the buttons that do not fit has no text of its own.
+  if (auto* more = bar->findChild<QWidget*>(QStringLiteral("qt_toolbar_ext_button")))
+    more->setAccessibleName(QStringLiteral("More buttons"));
   return bar;
 }
 
@@ -91,7 +94,8 @@ void TForm1::CreateLayout() {
     auto* panel = new QLabel(statusBar());
     panel->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
     panel->setFixedWidth(widths[i]);
-    panel->setAccessibleName(QStringLiteral("Status panel %1").arg(i + 1));
+    // The text is what a screen reader reads; the description says which panel it is.
+    panel->setAccessibleDescription(QStringLiteral("Status panel %1").arg(i + 1));
     statusBar()->addWidget(panel);
     statusPanels_[i] = panel;
   }
@@ -111,6 +115,7 @@ void TForm1::CreateLayout() {
   panel1Layout->setSpacing(0);
   Breadcrumb = new TBreadcrumbBar(Panel1);
   Breadcrumb->setObjectName(QStringLiteral("Breadcrumb"));
+  Breadcrumb->setAccessibleName(QStringLiteral("Calls leading to the line"));
   panel1Layout->addWidget(Breadcrumb);
   auto* stack = new QWidget(Panel1);
   auto* stackLayout = new QStackedLayout(stack);
