@@ -128,7 +128,7 @@ void TForm1::TBBackwardClick() {
   nav::TVisitHistory& history = NavigationPanels().State.History();
   TTreeItem* node = history.Back();
   if (!node) return;
-  codeTree_->clearSelection();
+  codeTree_->SelectNode(nullptr);
   codeTree_->SelectNode(node);
   history.EndNavigation();
   UpdateHistoryButtons();
@@ -138,7 +138,7 @@ void TForm1::TBForwardClick() {
   nav::TVisitHistory& history = NavigationPanels().State.History();
   TTreeItem* node = history.Forward();
   if (!node) return;
-  codeTree_->clearSelection();
+  codeTree_->SelectNode(nullptr);
   codeTree_->SelectNode(node);
   history.EndNavigation();
   UpdateHistoryButtons();
@@ -147,7 +147,7 @@ void TForm1::TBForwardClick() {
 // --- gotos -------------------------------------------------------------------------------------
 
 void TForm1::SelectFoundNode(TTreeItem* node, bool focus) {
-  codeTree_->clearSelection();
+  codeTree_->SelectNode(nullptr);
   if (focus) codeTree_->setFocus();
   codeTree_->SelectNode(node);
 }
@@ -193,7 +193,7 @@ void TForm1::FindStartNode1Click() {
   if (!project_ || project_->Tree().Empty()) return;
   TBusyScope busy(ui_);
   TTreeItem* node = NavigationPanels().State.StartNode();
-  codeTree_->clearSelection();
+  codeTree_->SelectNode(nullptr);
   if (node) codeTree_->SelectNode(node);
 }
 
@@ -423,7 +423,7 @@ void TForm1::PopMappingsPopup() {
 void TForm1::GotoScopeLine(bool start) {
   TScopeNode* scope = scopeTree_->SelectedScope();
   if (!project_ || !scope || scopeTree_->SelectedMapping()) return;
-  codeTree_->clearSelection();
+  codeTree_->SelectNode(nullptr);
   const TTraceFileLine* line = start ? scope->StartLine() : scope->EndLine();
   if (!line) return;
   const nav::TTreePositions& positions = NavigationPanels().State.Positions();
