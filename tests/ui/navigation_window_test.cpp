@@ -16,6 +16,7 @@
 #include "dialogs/FindDialog.h"
 #include "records/Scope.h"
 #include "trees/CodeTreeView.h"
+#include "trees/ScopeTreeView.h"
 #include "window/Form1NavigationPanels.h"
 
 namespace orvanel::test {
@@ -354,6 +355,70 @@ TEST_F(NavigationWindowTest, ScopesBookmarksAndLabels) {
   Trigger("CreateOffsetLabelatLine1");
   ASSERT_NE(Project()->FindLabel(node->Line()->Offset()), nullptr);
   EXPECT_EQ(Project()->FindLabel(node->Line()->Offset())->MappingName(), "LabelHere");
+}
+
+TEST_F(NavigationWindowTest, MappingsTreeCommands) {
+  TSNESScopeManager* scopes = Project()->ScopeManager();
+  TScopeNode* zone = scopes->GetScope("Zone", false);
+  TTreeItem* first = Instruction(6);
+  TTreeItem* later = Instruction(7);
+  const bool firstLower = first->Line()->Offset() < later->Line()->Offset();
+  first->Line()->AttachScope(zone);
+  later->Line()->AttachScope(zone);
+  TMappingNode* mapping = Project()->CreateMapping("$7E0010", "Player", false, 1, "Zone");
+  ASSERT_NE(mapping, nullptr);
+  Project()->SetSaved(true);
+  ui::TScopeTreeView* view = window->ScopeTree();
+
+  // "Goto" only on a scope that is not Global.
+  view->SelectNode(scopes->GlobalScope());
+  QMetaObject::invokeMethod(window.get(), "PopMappingsPopup");
+  EXPECT_FALSE(window->Goto1->menuAction()->isEnabled());
+  view->SelectNode(mapping);
+  QMetaObject::invokeMethod(window.get(), "PopMappingsPopup");
+  EXPECT_FALSE(window->Goto1->menuAction()->isEnabled());
+  view->SelectNode(zone);
+  QMetaObject::invokeMethod(window.get(), "PopMappingsPopup");
+  EXPECT_TRUE(window->Goto1->menuAction()->isEnabled());
+  const TTraceFileLine* low = firstLower ? first->Line() : later->Line();
+  const TTraceFileLine* high = firstLower ? later->Line() : first->Line();
+  Trigger("StartOffset1");
+  EXPECT_EQ(Selected(), Project()->FindNodeByOffset(1, 0, low->Offset()));
+  Trigger("EndOffset1");
+  EXPECT_EQ(Selected(), Project()->FindNodeByOffset(1, 0, high->Offset()));
+
+  // "Mapping to Scope": the scope is preset and fixed.
+  onDialog = [](QDialog& dialog) {
+    EXPECT_EQ(dialog.findChild<QComboBox*>("CBScopes")->currentText(), "Zone");
+    EXPECT_FALSE(dialog.findChild<QComboBox*>("CBScopes")->isEnabled());
+    dialog.findChild<QLineEdit*>("LEMapOffset")->setText("$7E0020");
+    dialog.findChild<QLineEdit*>("LEMappingName")->setText("Enemy");
+    dialog.findChild<QPushButton*>("OKBtn")->click();
+    return dialog.result();
+  };
+  Trigger("MappingtoScope1");
+  ASSERT_EQ(zone->Mappings().size(), 2u);
+  EXPECT_EQ(zone->Mappings().back()->MappingName(), "Enemy");
+
+  // "Delete Mapping": nothing for a scope; the last mapping takes its scope along.
+  Project()->SetSaved(true);
+  view->SelectNode(zone);
+  Trigger("TBDeleteScopeMapping");
+  EXPECT_EQ(zone->Mappings().size(), 2u);
+  view->SelectNode(zone->Mappings().back().get());
+  Trigger("TBDeleteScopeMapping");
+  view->SelectNode(zone->Mappings().back().get());
+  Trigger("TBDeleteScopeMapping");
+  EXPECT_EQ(scopes->FindScopeByName("Zone"), nullptr);
+  EXPECT_TRUE(Project()->Saved()) << "deleting a mapping marks nothing modified";
+
+  // "Delete Label" marks the project modified.
+  TMappingNode* label = Project()->CreateLabel("$008000", "Reset");
+  Project()->SetSaved(true);
+  window->LabelTree()->SelectNode(label);
+  Trigger("TBDeleteLabel");
+  EXPECT_EQ(Project()->FindLabel(0x8000), nullptr);
+  EXPECT_FALSE(Project()->Saved());
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ void TForm1::NavigationProjectOpened() {
   state.Open(*project_);
   state.ListsChanged = [this] {
     nav::TNavigationState& s = NavigationPanels().State;
-    if (LBQuickTargetNav->isVisible() || s.QuickTargets().empty()) LBQuickTargetNav->hide();
+    LBQuickTargetNav->hide();  // its lines may be gone
     if (s.ScopeLines().empty()) CBSetScope->hide();
     UpdateHistoryButtons();
   };
@@ -417,7 +417,9 @@ void TForm1::TBDeleteScopeMappingClick() {
 
 void TForm1::PopMappingsPopup() {
   TScopeNode* scope = scopeTree_->SelectedScope();
-  Goto1->setEnabled(scope && !scopeTree_->SelectedMapping() && !scope->IsGlobal());
+  const bool enabled = scope && !scopeTree_->SelectedMapping() && !scope->IsGlobal();
+  Goto1->setEnabled(enabled);
+  Goto1->menuAction()->setEnabled(enabled);
 }
 
 void TForm1::GotoScopeLine(bool start) {
