@@ -2,6 +2,8 @@
 // it with every index (offset index, pending targets, target index, code cache twins,
 // scopes and labels). Both directions stream and keep their own stack, so neither the size
 // nor the depth of a tree is bounded by memory for a DOM or by the call stack.
+#include <algorithm>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -71,9 +73,43 @@ bool TProject::SaveTraceData() {
 
 namespace {
 
+// The lines of a file, counted in large blocks: the maximum of the progress shown while the
+// file is read twice (checked, then built).
+int64_t CountLines(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  std::vector<char> block(1 << 20);
+  int64_t lines = 1;
+  while (in) {
+    in.read(block.data(), static_cast<std::streamsize>(block.size()));
+    lines += std::count(block.data(), block.data() + in.gcount(), '\n');
+  }
+  return lines;
+}
+
+// Reports the line a reader has reached, now and then.
+class TReadProgress {
+ public:
+  TReadProgress(TUserInterface& ui, int64_t lines) : ui_(ui) { ui_.ProgressStart(2 * lines); }
+  ~TReadProgress() { ui_.ProgressEnd(); }
+  TReadProgress(const TReadProgress&) = delete;
+  TReadProgress& operator=(const TReadProgress&) = delete;
+  void At(int64_t position) {
+    if (position - last_ >= 4096) {
+      last_ = position;
+      ui_.ProgressPosition(position);
+    }
+  }
+
+ private:
+  TUserInterface& ui_;
+  int64_t last_ = 0;
+};
+
 class TTreeBuilder {
  public:
-  TTreeBuilder(TProject& project, TXmlStreamReader& reader) : p_(project), r_(reader) {}
+  TTreeBuilder(TProject& project, TXmlStreamReader& reader, TReadProgress& progress,
+               int64_t progressBase)
+      : p_(project), r_(reader), progress_(progress), progressBase_(progressBase) {}
   void Run();
 
  private:
@@ -89,6 +125,8 @@ class TTreeBuilder {
 
   TProject& p_;
   TXmlStreamReader& r_;
+  TReadProgress& progress_;
+  int64_t progressBase_;
 };
 
 void TTreeBuilder::Run() {
@@ -106,6 +144,7 @@ void TTreeBuilder::Run() {
       continue;
     }
     if (node != TXmlStreamReader::TNode::Element) continue;
+    progress_.At(progressBase_ + r_.Line());
 
     TLevel& level = levels.back();
     bool first = level.FirstChild;
@@ -184,15 +223,17 @@ void TProject::LoadTraceData() {
   TBusyScope busy(ui_);
   const std::string& name = TraceDataDialog.FileName;
   if (!name.empty()) {
+    const int64_t lines = CountLines(name);
+    TReadProgress progress(ui_, lines);
     {
       // The whole file must be well-formed before anything changes.
       TXmlStreamReader check(name);
-      while (check.Next() != TXmlStreamReader::TNode::End) {
-      }
+      while (check.Next() != TXmlStreamReader::TNode::End) progress.At(check.Line());
     }
     TXmlStreamReader reader(name);
     TTreeRebuild rebuild(tree_);  // the views hear of one reset, not of every line
-    TTreeBuilder(*this, reader).Run();
+    TTreeBuilder(*this, reader, progress, lines).Run();
+    ui_.ProgressPosition(2 * lines);
   }
   LogSaved = true;
   if (!tree_.Empty()) LogLoaded = true;

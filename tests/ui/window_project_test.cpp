@@ -232,6 +232,20 @@ TEST_F(WindowTest, OpenLogFileReadsASavedTraceDataFile) {
   EXPECT_TRUE(fake.Questions.empty());
   EXPECT_EQ(Project()->Tree().Count(), count);
   EXPECT_FALSE(Project()->IsSaved());
+  // Reading the file showed its progress to the end.
+  EXPECT_GT(fake.ProgressMaximum, static_cast<int64_t>(count));
+  EXPECT_EQ(fake.LastProgress, fake.ProgressMaximum);
+  EXPECT_FALSE(fake.ProgressShown);
+}
+
+TEST_F(WindowTest, CloseWaitsWhileALongOperationRuns) {
+  NewProject();
+  fake.Answers = {TAnswer::No};
+  window->Ui().ProgressStart(100);
+  EXPECT_FALSE(Close(*window));
+  EXPECT_TRUE(fake.Questions.empty());
+  window->Ui().ProgressEnd();
+  EXPECT_TRUE(Close(*window));
 }
 
 TEST_F(WindowTest, CloseYesWhoseSaveIsCancelledKeepsTheWindowOpen) {

@@ -183,7 +183,8 @@ bool TForm1::FormCloseQuery() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  if (FormCloseQuery())
+  // The window repaints while a conversion runs; a close request then waits for its end.
+  if (!ui_.ProgressRunning() && FormCloseQuery())
     event->accept();
   else
     event->ignore();

@@ -95,6 +95,7 @@ void TQtUserInterface::SetProgressBar(QProgressBar* bar, QWidget* coveredWhileRu
 void TQtUserInterface::ProgressStart(int64_t maximum) {
   if (script_) script_->ProgressStart(maximum);
   maximum_ = maximum > 0 ? maximum : 1;
+  progressRunning_ = true;
   if (!bar_) return;
   coveredWasVisible_ = covered_ && covered_->isVisible();
   if (coveredWasVisible_) covered_->hide();
@@ -120,6 +121,7 @@ void TQtUserInterface::ProgressPosition(int64_t position) {
 
 void TQtUserInterface::ProgressEnd() {
   if (script_) script_->ProgressEnd();
+  progressRunning_ = false;
   if (!bar_) return;
   bar_->hide();
   if (coveredWasVisible_ && covered_) covered_->show();

@@ -46,6 +46,8 @@ class TQtUserInterface : public TUserInterface {
   using TDialogRunner = std::function<int(QDialog&)>;
   void SetDialogRunner(TDialogRunner runner) { runner_ = std::move(runner); }
   bool Scripted() const { return script_ != nullptr; }
+  // While a long operation shows its progress the window repaints but takes no commands.
+  bool ProgressRunning() const { return progressRunning_; }
 
   // "Marro's SNES9x Trace Files|*.log|Any File|*.*" as a Qt filter.
   static QString QtFilter(const std::string& filter);
@@ -58,6 +60,7 @@ class TQtUserInterface : public TUserInterface {
   QPointer<QWidget> covered_;
   bool coveredWasVisible_ = false;
   int64_t maximum_ = 0;
+  bool progressRunning_ = false;
   QElapsedTimer sinceRepaint_;
   int busyDepth_ = 0;
 };
