@@ -11,28 +11,21 @@ namespace {
 constexpr uint32_t kNoBucket = std::numeric_limits<uint32_t>::max();
 }
 
-TTreePositions::TTreePositions(TProject& project) : project_(project) {
-  const auto& store = project.Store().Lines();
+TTreePositions::TTreePositions(TProject& project) {
   const TCodeTree& tree = project.Tree();
+  size_t capacity = 64;
+  while (capacity < 2 * project.Store().Count()) capacity *= 2;
+  slots_.resize(capacity);
   order_.reserve(tree.Count());
   std::vector<uint32_t> bucketOf;  // bucket number of every position
   bucketOf.reserve(tree.Count());
-  buckets_.resize(store.size());
   for (TTreeItem* it = tree.First(); it; it = tree.NextInOrder(it)) {
     order_.push_back(it);
     const TTraceFileLine* line = it->Line();
     uint32_t bucket = kNoBucket;
     if (line) {
-      const uint32_t slot = line->storeSlot_;
-      if (slot < store.size() && store[slot].get() == line) {
-        bucket = slot;
-      } else {
-        auto [entry, added] = strays_.try_emplace(line, static_cast<uint32_t>(buckets_.size()));
-        if (added) buckets_.emplace_back();
-        bucket = entry->second;
-      }
+      bucket = BucketFor(line);
       ++buckets_[bucket].End;  // counts for now
-      buckets_[bucket].Line = line;
     }
     bucketOf.push_back(bucket);
   }
@@ -48,21 +41,43 @@ TTreePositions::TTreePositions(TProject& project) : project_(project) {
     if (bucketOf[p] != kNoBucket) positions_[buckets_[bucketOf[p]].End++] = p;
   for (uint32_t b = 0; b < buckets_.size(); ++b) {
     const Bucket& bucket = buckets_[b];
-    if (bucket.Begin == bucket.End) continue;
     byOffset_[bucket.Line->Offset()].push_back(b);
     if (bucket.Line->IsFirstLine()) firstLines_.push_back(b);
   }
 }
 
+size_t TTreePositions::Probe(const TTraceFileLine* line) const {
+  const size_t mask = slots_.size() - 1;
+  size_t at =
+      static_cast<size_t>((reinterpret_cast<uintptr_t>(line) >> 4) * 0x9E3779B97F4A7C15ull) & mask;
+  while (slots_[at].Line && slots_[at].Line != line) at = (at + 1) & mask;
+  return at;
+}
+
+uint32_t TTreePositions::BucketFor(const TTraceFileLine* line) {
+  size_t at = Probe(line);
+  if (slots_[at].Line) return slots_[at].Bucket;
+  if (2 * (buckets_.size() + 1) > slots_.size()) {
+    Grow();
+    at = Probe(line);
+  }
+  const auto bucket = static_cast<uint32_t>(buckets_.size());
+  buckets_.push_back({line, 0, 0});
+  slots_[at] = {line, bucket};
+  return bucket;
+}
+
+void TTreePositions::Grow() {
+  std::vector<Slot> old(slots_.size() * 2);
+  old.swap(slots_);
+  for (const Slot& slot : old)
+    if (slot.Line) slots_[Probe(slot.Line)] = slot;
+}
+
 const TTreePositions::Bucket* TTreePositions::BucketOf(const TTraceFileLine* line) const {
   if (!line) return nullptr;
-  const auto& store = project_.Store().Lines();
-  const uint32_t slot = line->storeSlot_;
-  if (slot < store.size() && slot < buckets_.size() && store[slot].get() == line &&
-      buckets_[slot].Line == line)
-    return &buckets_[slot];
-  auto it = strays_.find(line);
-  return it == strays_.end() ? nullptr : &buckets_[it->second];
+  const Slot& slot = slots_[Probe(line)];
+  return slot.Line ? &buckets_[slot.Bucket] : nullptr;
 }
 
 std::optional<size_t> TTreePositions::Nearest(const uint32_t* begin, const uint32_t* end, int step,

@@ -48,17 +48,24 @@ class TTreePositions {
     uint32_t End = 0;
   };
   const Bucket* BucketOf(const TTraceFileLine* line) const;
+  // The bucket of a record, found by the record's address alone: in a long trace the records
+  // do not fit the processor's caches, and reading each item's record would cost a miss per
+  // item. A new record gets a new bucket.
+  uint32_t BucketFor(const TTraceFileLine* line);
+  size_t Probe(const TTraceFileLine* line) const;
+  void Grow();
   // The lowest position of the bucket at or after `start` (step +1) or at or before it (-1).
   static std::optional<size_t> Nearest(const uint32_t* begin, const uint32_t* end, int step,
                                        size_t start);
 
-  TProject& project_;
+  struct Slot {  // the record-to-bucket table: open addressing, linear probing
+    const TTraceFileLine* Line = nullptr;
+    uint32_t Bucket = 0;
+  };
   std::vector<TTreeItem*> order_;
   std::vector<uint32_t> positions_;  // every position, grouped by record
-  // By the record's slot in the project's store; records the store does not hold (none in
-  // practice) follow, found through strays_.
-  std::vector<Bucket> buckets_;
-  std::unordered_map<const TTraceFileLine*, uint32_t> strays_;
+  std::vector<Bucket> buckets_;      // in the order the records are first met
+  std::vector<Slot> slots_;          // a power of two, at most half full
   std::unordered_map<int64_t, std::vector<uint32_t>> byOffset_;  // offset -> bucket numbers
   std::vector<uint32_t> firstLines_;                             // buckets of IsFirstLine
 };
