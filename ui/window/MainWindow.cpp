@@ -171,6 +171,7 @@ void TForm1::CreateLayout() {
   connect(codeCacheTree_, &TCodeTreeView::customContextMenuRequested, this,
           [this](const QPoint& pos) { ShowCodeTreePopup(codeCacheTree_, pos); });
   connect(scopeTree_, &TScopeTreeView::customContextMenuRequested, this, [this](const QPoint& pos) {
+    if (!project_) return;
     RunCommand([this] { PopMappingsPopup(); });
     PopMappings->popup(scopeTree_->viewport()->mapToGlobal(pos));
   });
@@ -302,6 +303,7 @@ void TForm1::CreateRightPanels() {
 }
 
 void TForm1::ShowCodeTreePopup(TCodeTreeView* tree, const QPoint& pos) {
+  if (!project_) return;  // the menu acts on the open project's trees only
   popupTree_ = tree;
   RunCommand([this] { PopupMenuCodeTreePopup(); });
   PopupMenuCodeTree->popup(tree->viewport()->mapToGlobal(pos));

@@ -298,7 +298,7 @@ QAction* TForm1::ContextShortcutFor(const QKeySequence& keys) const {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  bool onTree = watched == codeTree_ || watched == codeCacheTree_;
+  bool onTree = project_ && (watched == codeTree_ || watched == codeCacheTree_);
   if (onTree && (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress)) {
     // A code tree with the focus tries its context menu's shortcuts first: claiming the key in
     // the override keeps the main menu's entry of the same keys from firing.

@@ -129,9 +129,8 @@ bool TForm1::ReadProjectFile(const std::string& fileName) {
 }
 
 bool TForm1::OpenProjectFile(const QString& fileName) {
-  if (!SaveAndFreeProject()) return false;
   bool ok = false;
-  RunCommand([&] { ok = ReadProjectFile(fileName.toStdString()); });
+  RunCommand([&] { ok = SaveAndFreeProject() && ReadProjectFile(fileName.toStdString()); });
   return ok;
 }
 
