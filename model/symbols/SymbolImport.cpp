@@ -1,0 +1,172 @@
+#include "symbols/SymbolImport.h"
+
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "base/Errors.h"
+#include "base/MessageLog.h"
+#include "base/TextUtils.h"
+#include "project/Project.h"
+
+namespace orvanel {
+
+namespace {
+
+// What one file adds, collected first and handed to the project in one batch each.
+struct TPendingNames {
+  std::unordered_map<int64_t, const std::string*> labelAt, mappingAt;
+  std::vector<TNamedAddress> labels, mappings;
+};
+
+std::string Counted(size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace
+
+TSymbolImport::TSymbolImport(TProject& project, TRomMapping mapping)
+    : project_(project), mapping_(mapping) {}
+
+TSymbolImportResult TSymbolImport::ImportFile(const std::string& fileName) {
+  TSymbolFile file;
+  try {
+    file = ReadSymbolFile(fileName);
+  } catch (const EOrvanelError& e) {
+    TSymbolImportResult result;
+    result.Error = e.what();
+    project_.UI().ShowMessage(result.Error);
+    return result;
+  }
+  return Import(file, fileName);
+}
+
+TSymbolImportResult TSymbolImport::Import(const TSymbolFile& file, const std::string& fileName) {
+  TSymbolImportResult result;
+  result.Kind = file.Kind;
+  result.OtherTypes = file.OtherTypes;
+  TMessageLog messages;
+  TMessageFlushScope flush(messages, project_.UI());
+  const std::string where = "\"" + fileName + "\", line ";
+  for (const TUnreadableLine& bad : file.Unreadable) {
+    std::string text = bad.Text.size() > 80 ? bad.Text.substr(0, 80) + "..." : bad.Text;
+    messages.Add(where + std::to_string(bad.Line) + ": not a symbol line: " + text);
+  }
+  result.SkippedLines = file.Unreadable.size();
+
+  const TRomLayout layout(project_, mapping_);
+  result.Mapping = layout.Mapping();
+  TSNESLabelManager* labelManager = project_.LabelManager();
+  TScopeNode* global = project_.ScopeManager() ? project_.ScopeManager()->GlobalScope() : nullptr;
+  TPendingNames pending;
+  std::unordered_map<TTraceFileLine*, const std::string*> commented;
+
+  auto executedLine = [this](int64_t address) -> TTraceFileLine* {
+    TTraceFileLine* line = project_.FindInIndex(address);
+    return line && !line->IsComment() ? line : nullptr;
+  };
+  // The name already given to the address: by the project, else by this file.
+  auto existingName = [](const TMappingNode* node, const auto& pendingAt,
+                         int64_t address) -> const std::string* {
+    if (node) return &node->MappingName();
+    auto it = pendingAt.find(address);
+    return it == pendingAt.end() ? nullptr : it->second;
+  };
+
+  for (const TSymbolEntry& entry : file.Entries) {
+    std::optional<int64_t> address;
+    switch (entry.Space) {
+      case TSymbolSpace::Cpu:
+      case TSymbolSpace::Register:
+        address = entry.Address;
+        break;
+      case TSymbolSpace::PrgRom:
+        address = layout.CpuAddressOf(entry.Address);
+        break;
+      case TSymbolSpace::WorkRam:
+        address = 0x7E0000 + entry.Address;
+        break;
+      case TSymbolSpace::SaveRam:
+        address = SaveRamToCpu(entry.Address, layout.Mapping());
+        break;
+    }
+    if (!address) {
+      messages.Add(where + std::to_string(entry.Line) + ": the offset $" +
+                   IntToHex(entry.Address, 6) + " lies outside the " +
+                   (result.Mapping == TRomMapping::HiRom ? "HiROM" : "LoROM") + " address space");
+      ++result.SkippedLines;
+      continue;
+    }
+    TTraceFileLine* line = executedLine(*address);
+    if (!entry.Name.empty()) {
+      const bool isCode = line || IsRomAddress(*address, layout.Mapping());
+      const std::string* had;
+      if (isCode) {
+        had = existingName(labelManager ? labelManager->FindLabel(*address) : nullptr,
+                           pending.labelAt, *address);
+      } else {
+        TMappingNode* mapping = nullptr;
+        try {
+          if (global) mapping = global->FindMappingByOffset(*address);
+        } catch (const EConvertError&) {
+          // A mapping whose text is no number stands first; the new name is added after it.
+        }
+        had = existingName(mapping, pending.mappingAt, *address);
+      }
+      if (had) {
+        ++(*had == entry.Name ? result.Duplicates : result.Clashes);
+      } else {
+        auto& list = isCode ? pending.labels : pending.mappings;
+        list.push_back({DollarHex(*address), entry.Name});
+        (isCode ? pending.labelAt : pending.mappingAt)[*address] = &entry.Name;
+      }
+    }
+    if (!entry.Comment.empty()) {
+      if (!line) {
+        ++result.LinelessComments;
+      } else if (auto it = commented.find(line); it != commented.end()) {
+        ++(*it->second == entry.Comment ? result.Duplicates : result.Clashes);
+      } else if (line->Comment().empty()) {
+        line->SetComment(entry.Comment);
+        commented.emplace(line, &entry.Comment);
+        ++result.Comments;
+      } else {
+        ++(line->Comment() == entry.Comment ? result.Duplicates : result.Clashes);
+      }
+    }
+  }
+
+  result.Labels = project_.CreateLabels(pending.labels).size();
+  result.Mappings = project_.CreateMappings(pending.mappings, true, "Global").size();
+  if (result.AddedAnything()) project_.SetSavedFlag(false);
+  return result;
+}
+
+TSymbolImportResult ImportSymbols(TProject& project, const std::string& file, TRomMapping mapping) {
+  return TSymbolImport(project, mapping).ImportFile(file);
+}
+
+std::string SymbolImportSummary(const TSymbolImportResult& r, const std::string& file) {
+  if (!r.Read()) return r.Error;
+  std::string text = "Imported \"" + file + "\" (" + SymbolFileKindName(r.Kind) + ", " +
+                     (r.Mapping == TRomMapping::HiRom ? "HiROM" : "LoROM") +
+                     "): " + Counted(r.Labels, "label", "labels") + ", " +
+                     Counted(r.Mappings, "mapping", "mappings") + ", " +
+                     Counted(r.Comments, "comment", "comments") + " added";
+  std::vector<std::string> notes;
+  if (r.SkippedLines) notes.push_back(Counted(r.SkippedLines, "line skipped", "lines skipped"));
+  if (r.Clashes)
+    notes.push_back(Counted(r.Clashes, "name clashed with one already given",
+                            "names clashed with ones already given"));
+  if (r.Duplicates) notes.push_back(Counted(r.Duplicates, "name was there", "names were there"));
+  if (r.OtherTypes)
+    notes.push_back(
+        Counted(r.OtherTypes, "entry of other memory skipped", "entries of other memory skipped"));
+  if (r.LinelessComments)
+    notes.push_back(Counted(r.LinelessComments, "comment without a line in the trace",
+                            "comments without a line in the trace"));
+  for (size_t i = 0; i < notes.size(); ++i) text += (i == 0 ? "; " : ", ") + notes[i];
+  return text + ".";
+}
+
+}  // namespace orvanel
