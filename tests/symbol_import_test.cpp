@@ -9,6 +9,7 @@
 #include "LogBuilder.h"
 #include "TestData.h"
 #include "base/TextUtils.h"
+#include "symbols/SymbolExport.h"
 #include "symbols/SymbolImport.h"
 
 namespace orvanel {
@@ -164,6 +165,29 @@ TEST_F(SymbolImportTest, ExistingNamesAreKeptAndClashesCounted) {
   EXPECT_FALSE(r.AddedAnything());
   EXPECT_EQ(r.Duplicates, 1u);  // Sub
   EXPECT_TRUE(project_->Saved());
+}
+
+TEST_F(SymbolImportTest, ANameTakesThePlaceOfTheConversionsExitLabel) {
+  auto project = test::ConvertedProject(ui_, TLogBuilder()
+                                                 .Jsr(0x008000, 0x008010)
+                                                 .Branch(0x008010, 0xF0, 0x01, 0x008013)
+                                                 .Rts(0x008013)
+                                                 .Nop(0x008003)
+                                                 .Text());
+  ASSERT_EQ(project->LabelManager()->FindLabel(0x008013)->MappingName(), "exit");
+  // The exit label is the conversion's, not a finding: the export leaves it out.
+  const std::string dir = test::ScratchDir();
+  TSymbolExportResult out = ExportSymbols(*project, dir + "/none.sym", TSymbolFormat::Wla);
+  EXPECT_EQ(out.ExitLabels, 1u);
+  EXPECT_EQ(out.Labels, 0u);
+
+  test::WriteFile(dir + "/done.sym", "[labels]\n00:8013 done\n00:8010 exit\n");
+  TSymbolImportResult r = ImportSymbols(*project, dir + "/done.sym");
+  EXPECT_EQ(r.Labels, 2u);
+  EXPECT_EQ(r.ExitLabelsReplaced, 1u);
+  EXPECT_EQ(r.Clashes, 0u);
+  EXPECT_EQ(project->FindInIndex(0x008010)->DisplayText(), "Global.exit: BEQ done [$008013]");
+  EXPECT_EQ(project->FindInIndex(0x008013)->DisplayText(), "Global.done: RTS");
 }
 
 TEST_F(SymbolImportTest, BrokenLinesAreSkippedAndReportedOnceWithTheirNumbers) {

@@ -19,8 +19,10 @@ struct TExportName {
   bool IsLabel;
 };
 
-// Labels first, then the mappings of every scope; each (address, name) pair once.
-std::vector<TExportName> CollectNames(TProject& project, size_t& skipped) {
+// Labels first, then the mappings of every scope; each (address, name) pair once. The
+// conversion's "exit" labels stay out: every conversion of the trace makes them again, and
+// other tools would read hundreds of equal names.
+std::vector<TExportName> CollectNames(TProject& project, TSymbolExportResult& result) {
   std::vector<TExportName> names;
   std::set<std::pair<int64_t, std::string>> seen;
   auto collect = [&](const TScopeManager* manager, bool labels) {
@@ -30,7 +32,11 @@ std::vector<TExportName> CollectNames(TProject& project, size_t& skipped) {
         std::optional<int64_t> value = mapping->TryNumericAddress();
         if (!value || TMappingNode::IsOperandText(mapping->Address()) || *value < 0 ||
             *value > 0xFFFFFF) {
-          ++skipped;
+          ++result.Skipped;
+          continue;
+        }
+        if (labels && mapping->MappingName() == kExitLabelName) {
+          ++result.ExitLabels;
           continue;
         }
         if (seen.emplace(*value, mapping->MappingName()).second)
@@ -143,7 +149,7 @@ void WriteMlb(TTextFileWriter& out, const std::vector<TExportName>& names,
 TSymbolExportResult ExportSymbols(TProject& project, const std::string& fileName,
                                   TSymbolFormat format, TRomMapping mapping) {
   TSymbolExportResult result;
-  std::vector<TExportName> names = CollectNames(project, result.Skipped);
+  std::vector<TExportName> names = CollectNames(project, result);
   TTextFileWriter out(fileName);
   if (format == TSymbolFormat::Mlb) {
     const TRomLayout layout(project, mapping);

@@ -17,6 +17,7 @@ namespace {
 struct TPendingNames {
   std::unordered_map<int64_t, const std::string*> labelAt, mappingAt;
   std::vector<TNamedAddress> labels, mappings;
+  std::vector<TMappingNode*> exitLabels;  // the conversion's labels that names replace
 };
 
 std::string Counted(size_t n, const char* one, const char* many) {
@@ -65,14 +66,16 @@ TSymbolImportResult TSymbolImport::Import(const TSymbolFile& file, const std::st
     TTraceFileLine* line = project_.FindInIndex(address);
     return line && !line->IsComment() ? line : nullptr;
   };
-  // The name already given to the address: by the project, else by this file.
-  auto existingName = [](const TMappingNode* node, const auto& pendingAt,
-                         int64_t address) -> const std::string* {
-    if (node) return &node->MappingName();
-    auto it = pendingAt.find(address);
-    return it == pendingAt.end() ? nullptr : it->second;
+  auto findLabel = [labelManager](int64_t address) {
+    return labelManager ? labelManager->FindLabel(address) : nullptr;
   };
-
+  auto findGlobalMapping = [global](int64_t address) -> TMappingNode* {
+    try {
+      return global ? global->FindMappingByOffset(address) : nullptr;
+    } catch (const EConvertError&) {
+      return nullptr;  // a mapping whose text is no number stands first
+    }
+  };
   for (const TSymbolEntry& entry : file.Entries) {
     std::optional<int64_t> address;
     switch (entry.Space) {
@@ -100,25 +103,22 @@ TSymbolImportResult TSymbolImport::Import(const TSymbolFile& file, const std::st
     TTraceFileLine* line = executedLine(*address);
     if (!entry.Name.empty()) {
       const bool isCode = line || IsRomAddress(*address, layout.Mapping());
-      const std::string* had;
-      if (isCode) {
-        had = existingName(labelManager ? labelManager->FindLabel(*address) : nullptr,
-                           pending.labelAt, *address);
-      } else {
-        TMappingNode* mapping = nullptr;
-        try {
-          if (global) mapping = global->FindMappingByOffset(*address);
-        } catch (const EConvertError&) {
-          // A mapping whose text is no number stands first; the new name is added after it.
-        }
-        had = existingName(mapping, pending.mappingAt, *address);
+      auto& pendingAt = isCode ? pending.labelAt : pending.mappingAt;
+      const std::string* had = nullptr;
+      if (auto it = pendingAt.find(*address); it != pendingAt.end()) {
+        had = it->second;
+      } else if (TMappingNode* node = isCode ? findLabel(*address) : findGlobalMapping(*address)) {
+        // A name of the file takes the place of a label the conversion made at a return.
+        if (isCode && node->MappingName() == kExitLabelName && entry.Name != kExitLabelName)
+          pending.exitLabels.push_back(node);
+        else
+          had = &node->MappingName();
       }
       if (had) {
         ++(*had == entry.Name ? result.Duplicates : result.Clashes);
       } else {
-        auto& list = isCode ? pending.labels : pending.mappings;
-        list.push_back({DollarHex(*address), entry.Name});
-        (isCode ? pending.labelAt : pending.mappingAt)[*address] = &entry.Name;
+        (isCode ? pending.labels : pending.mappings).push_back({DollarHex(*address), entry.Name});
+        pendingAt[*address] = &entry.Name;
       }
     }
     if (!entry.Comment.empty()) {
@@ -136,6 +136,8 @@ TSymbolImportResult TSymbolImport::Import(const TSymbolFile& file, const std::st
     }
   }
 
+  for (TMappingNode* exitLabel : pending.exitLabels) project_.RemoveLabel(exitLabel);
+  result.ExitLabelsReplaced = pending.exitLabels.size();
   result.Labels = project_.CreateLabels(pending.labels).size();
   result.Mappings = project_.CreateMappings(pending.mappings, true, "Global").size();
   if (result.AddedAnything()) project_.SetSavedFlag(false);
@@ -158,6 +160,9 @@ std::string SymbolImportSummary(const TSymbolImportResult& r, const std::string&
   if (r.Clashes)
     notes.push_back(Counted(r.Clashes, "name clashed with one already given",
                             "names clashed with ones already given"));
+  if (r.ExitLabelsReplaced)
+    notes.push_back(
+        Counted(r.ExitLabelsReplaced, "\"exit\" label renamed", "\"exit\" labels renamed"));
   if (r.Duplicates) notes.push_back(Counted(r.Duplicates, "name was there", "names were there"));
   if (r.OtherTypes)
     notes.push_back(

@@ -1,7 +1,8 @@
 #pragma once
 // Takes the names of a symbol file into a project through the project's own operations:
 // code addresses (executed by the trace, or in ROM) become labels, other addresses mappings
-// of the Global scope, comments go to the line at their address.
+// of the Global scope, comments go to the line at their address. A name already there is
+// kept, except the conversion's own "exit" labels, which a name of the file replaces.
 #include <cstddef>
 #include <string>
 
@@ -19,6 +20,7 @@ struct TSymbolImportResult {
   size_t Labels = 0;                         // labels added
   size_t Mappings = 0;                       // mappings added to the Global scope
   size_t Comments = 0;                       // line comments set
+  size_t ExitLabelsReplaced = 0;             // labels added where the conversion had said "exit"
   size_t SkippedLines = 0;      // unreadable lines, and entries whose address has no place
   size_t Clashes = 0;           // names or comments for an address that already had another
   size_t Duplicates = 0;        // names or comments the project already had as they are
