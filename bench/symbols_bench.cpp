@@ -2,7 +2,7 @@
 // (bench/log_generator.h), each measurement in a child process of its own:
 //  - importing a symbol file of 100,000 names (the trace's executed addresses and further
 //    ROM addresses as labels, work RAM addresses as mappings) into a project of a million
-//    lines;
+//    lines, with 20,000 and with several hundred thousand records;
 //  - writing those names back out as a WLA-DX symbol file;
 //  - the listing of a code tree of 100,000 and of a million items, with the growth of the
 //    resident memory while it is written (the peak is reset after the conversion, so the
@@ -28,11 +28,11 @@ namespace {
 
 constexpr double kMB = 1024.0 * 1024.0;
 
-const TGeneratedLog& Log(int64_t lines) {
+const TGeneratedLog& Log(int64_t lines, int64_t addresses = 20'000) {
   TLogShape shape;
   shape.Lines = lines;
-  shape.Addresses = 20'000;
-  return GeneratedLog("first-" + std::to_string(lines), shape);
+  shape.Addresses = addresses;
+  return GeneratedLog("first-" + std::to_string(lines) + "-" + std::to_string(addresses), shape);
 }
 
 std::unique_ptr<TSNESProject> Converted(const TGeneratedLog& log, TUserInterface& ui) {
@@ -86,8 +86,10 @@ size_t WriteSymbolFile(TProject& project, const std::string& path, size_t count)
   return written;
 }
 
+// Argument: the program's instruction addresses (20,000 as in a long real trace; a million
+// for a project of several hundred thousand records, which every added label is applied to).
 void BM_ImportSymbols_100k_Into_1M(benchmark::State& state) {
-  const TGeneratedLog& log = Log(1'000'000);
+  const TGeneratedLog& log = Log(1'000'000, state.range(0));
   for (auto _ : state) {
     TChildReport report = RunInChild([&](std::map<std::string, double>& v) {
       TNullUserInterface ui;
@@ -156,6 +158,8 @@ void BM_ExportListing(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ImportSymbols_100k_Into_1M)
+    ->Arg(20'000)
+    ->Arg(1'000'000)
     ->UseManualTime()
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
