@@ -173,6 +173,34 @@ TEST_F(SymbolExportTest, ExportedSymbolsReadBackIntoAFreshProjectAsTheyWere) {
   }
 }
 
+TEST_F(SymbolExportTest, NamesAndCommentsThatWouldBreakAFileAreMadeSafe) {
+  const std::pair<TSymbolFormat, std::map<int64_t, std::string>> cases[] = {
+      {TSymbolFormat::Wla, {{0x008000, "semi_colon"}, {0x008010, "co:lon_tab"}}},
+      {TSymbolFormat::Sym, {{0x008000, "semi_colon"}, {0x008010, "co:lon_tab"}}},
+      {TSymbolFormat::Mlb, {{0x008000, "semi;colon"}, {0x008010, "co_lon_tab"}}},
+  };
+  for (const auto& [format, expected] : cases) {
+    SCOPED_TRACE(static_cast<int>(format));
+    auto a = Sampled();
+    a->CreateLabel("$008000", "semi;colon");
+    a->CreateLabel("$008010", "co:lon\ttab");
+    a->CreateMapping("$7E0020", "", true, 1, "");  // no name to write
+    a->FindInIndex(0x008003)->SetComment("  two\nlines  ");
+    const std::string file = dir_ + "/safe." + std::to_string(static_cast<int>(format));
+    EXPECT_EQ(ExportSymbols(*a, file, format).Skipped, 1u);
+
+    auto b = Sampled();
+    TSymbolImportResult r = ImportSymbols(*b, file);
+    EXPECT_EQ(r.SkippedLines, 0u);
+    std::map<int64_t, std::string> labels;
+    for (const auto& [key, scope] : Names(b->LabelManager())) labels[key.first] = key.second;
+    EXPECT_EQ(labels, expected);
+    if (format != TSymbolFormat::Wla) {
+      EXPECT_EQ(b->FindInIndex(0x008003)->Comment(), "two lines");
+    }
+  }
+}
+
 TEST_F(SymbolExportTest, TheExportDialogsFilterChoosesTheFormat) {
   TFileDialog dialog = SymbolExportDialog();
   EXPECT_EQ(dialog.DialogKind, TFileDialog::Kind::Save);

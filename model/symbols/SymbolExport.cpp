@@ -19,6 +19,22 @@ struct TExportName {
   bool IsLabel;
 };
 
+// A name as one word: blanks, control characters and the format's comment or field
+// separator become "_", so that the name reads back whole.
+std::string Word(std::string name, char separator) {
+  for (char& c : name)
+    if (static_cast<unsigned char>(c) <= ' ' || c == separator) c = '_';
+  return name;
+}
+
+// A comment on one line, without blanks at its ends (which a reader would not keep).
+std::string OneLine(const std::string& text) {
+  std::string line(Trim(text));
+  std::replace(line.begin(), line.end(), '\n', ' ');
+  std::replace(line.begin(), line.end(), '\r', ' ');
+  return line;
+}
+
 // Labels first, then the mappings of every scope; each (address, name) pair once. The
 // conversion's "exit" labels stay out: every conversion of the trace makes them again, and
 // other tools would read hundreds of equal names.
@@ -31,7 +47,7 @@ std::vector<TExportName> CollectNames(TProject& project, TSymbolExportResult& re
       for (const auto& mapping : scope->Mappings()) {
         std::optional<int64_t> value = mapping->TryNumericAddress();
         if (!value || TMappingNode::IsOperandText(mapping->Address()) || *value < 0 ||
-            *value > 0xFFFFFF) {
+            *value > 0xFFFFFF || mapping->MappingName().empty()) {
           ++result.Skipped;
           continue;
         }
@@ -55,23 +71,12 @@ std::vector<TExportName> CollectNames(TProject& project, TSymbolExportResult& re
 // The comments of the trace's instruction lines by address.
 std::map<int64_t, std::string> CollectComments(TProject& project) {
   std::map<int64_t, std::string> comments;
-  for (const auto& line : project.Store().Lines())
-    if (!line->IsComment() && line->itemCount_ > 0 && !line->Comment().empty())
-      comments.emplace(line->Offset(), line->Comment());
+  for (const auto& line : project.Store().Lines()) {
+    if (line->IsComment() || line->itemCount_ == 0) continue;
+    if (std::string text = OneLine(line->Comment()); !text.empty())
+      comments.emplace(line->Offset(), std::move(text));
+  }
   return comments;
-}
-
-// A name as one word: blanks (and for .mlb the field separator) become "_".
-std::string Word(std::string name, bool noColons) {
-  for (char& c : name)
-    if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || (noColons && c == ':')) c = '_';
-  return name;
-}
-
-std::string OneLine(std::string text) {
-  std::replace(text.begin(), text.end(), '\n', ' ');
-  std::replace(text.begin(), text.end(), '\r', ' ');
-  return text;
 }
 
 std::string BankAddress(int64_t address) {
@@ -86,13 +91,13 @@ void WriteSections(TTextFileWriter& out, const std::vector<TExportName>& names,
                    const std::map<int64_t, std::string>* comments, TSymbolExportResult& result) {
   out << "; symbols of an Orvanel project\n[labels]\n";
   for (const TExportName& name : names) {
-    out << BankAddress(name.Address) << ' ' << Word(name.Name, false) << '\n';
+    out << BankAddress(name.Address) << ' ' << Word(name.Name, ';') << '\n';
     CountName(result, name);
   }
   if (!comments) return;
   out << "\n[comments]\n";
   for (const auto& [address, text] : *comments) {
-    out << BankAddress(address) << ' ' << OneLine(text) << '\n';
+    out << BankAddress(address) << ' ' << text << '\n';
     ++result.Comments;
   }
 }
@@ -116,9 +121,9 @@ void WriteMlb(TTextFileWriter& out, const std::vector<TExportName>& names,
   // A comment rides on the first name of its address; the rest get lines of their own.
   auto write = [&](const std::pair<const char*, int64_t>& place, const std::string& name,
                    int64_t address) {
-    out << place.first << ':' << IntToHex(place.second, 4) << ':' << Word(name, true);
+    out << place.first << ':' << IntToHex(place.second, 4) << ':' << Word(name, ':');
     if (auto it = comments.find(address); it != comments.end()) {
-      out << ':' << OneLine(it->second);
+      out << ':' << it->second;
       comments.erase(it);
       ++result.Comments;
     }

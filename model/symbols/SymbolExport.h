@@ -21,17 +21,17 @@ struct TSymbolExportResult {
   size_t Labels = 0;
   size_t Mappings = 0;
   size_t Comments = 0;
-  // Names no symbol file can hold: operand texts such as #$12, and (.mlb) addresses of no
-  // memory type it knows.
+  // Names no symbol file can hold: empty names, operand texts such as #$12, and (.mlb)
+  // addresses of no memory type it knows.
   size_t Skipped = 0;
   size_t ExitLabels = 0;  // the conversion's "exit" labels, left out
 };
 
 // Writes the labels (but the conversion's "exit" labels) and the mappings of every scope,
 // each name once per address, in address order (a label before a mapping of the same
-// address). Blanks in names, and colons in .mlb
-// names, become "_" so that the file reads back. Written to a temporary file renamed over
-// the target; throws EFileError.
+// address). Blanks, control characters and the format's comment or field separator in
+// names become "_", and comments lose blanks at their ends, so that the file reads back as
+// it was written. Written to a temporary file renamed over the target; throws EFileError.
 TSymbolExportResult ExportSymbols(TProject& project, const std::string& fileName,
                                   TSymbolFormat format, TRomMapping mapping = TRomMapping::Guess);
 
