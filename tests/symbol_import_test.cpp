@@ -229,11 +229,13 @@ TEST_F(SymbolImportTest, AFileOfAnotherKindGivesOneMessageAndChangesNothing) {
   }
 }
 
-TEST_F(SymbolImportTest, EitherLetterCaseAndLineEndIsRead) {
+TEST_F(SymbolImportTest, EitherLetterCaseLineEndAndBankWidthIsRead) {
   const std::string file = test::ScratchDir() + "/crlf.sym";
-  test::WriteFile(file, "[LABELS]\r\n00:80aB Lower\r\n00:80CD Upper\r\n");
+  // A four-digit bank is read when its value is a bank; $0100 is none.
+  test::WriteFile(file, "[LABELS]\r\n00:80aB Lower\r\n0000:80CD Upper\r\n0100:8000 NoBank\r\n");
   TSymbolImportResult r = ImportSymbols(*project_, file);
   EXPECT_EQ(r.Labels, 2u);
+  EXPECT_EQ(r.SkippedLines, 1u);
   EXPECT_EQ(Labels(), (std::map<int64_t, std::string>{{0x80AB, "Lower"}, {0x80CD, "Upper"}}));
 }
 

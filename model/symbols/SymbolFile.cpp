@@ -64,13 +64,13 @@ std::string_view WithoutComment(std::string_view line) {
   return Trim(line);
 }
 
-// "bb:aaaa" as a CPU address.
+// "bb:aaaa" as a CPU address (some writers give the bank four digits).
 std::optional<int64_t> ParseBankAddress(std::string_view text) {
   size_t colon = text.find(':');
   if (colon == std::string_view::npos) return std::nullopt;
-  std::optional<int64_t> bank = ParseHex(text.substr(0, colon), 2);
+  std::optional<int64_t> bank = ParseHex(text.substr(0, colon), 4);
   std::optional<int64_t> address = ParseHex(text.substr(colon + 1), 4);
-  if (!bank || !address) return std::nullopt;
+  if (!bank || *bank > 0xFF || !address) return std::nullopt;
   return (*bank << 16) | *address;
 }
 
