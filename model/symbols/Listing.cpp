@@ -1,6 +1,7 @@
 #include "symbols/Listing.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 #include "project/Project.h"
@@ -20,10 +21,16 @@ std::string OneLine(std::string text) {
   return text;
 }
 
+constexpr auto kIndent = [] {
+  std::array<char, 2 * kMaxIndentLevels> blanks{};
+  blanks.fill(' ');
+  return blanks;
+}();
+
 void WriteLead(TTextFileWriter& out, int depth) {
-  static const std::string kIndent(2 * kMaxIndentLevels, ' ');
   out << std::to_string(depth) << ' '
-      << std::string_view(kIndent).substr(0, 2 * std::min(depth, kMaxIndentLevels));
+      << std::string_view(kIndent.data(),
+                          2 * static_cast<size_t>(std::min(depth, kMaxIndentLevels)));
 }
 
 }  // namespace

@@ -20,6 +20,15 @@ struct TPendingNames {
   std::vector<TMappingNode*> exitLabels;  // the conversion's labels that names replace
 };
 
+// The start of a long line for a message, not cut inside a UTF-8 character.
+std::string Shortened(const std::string& text) {
+  constexpr size_t kShown = 80;
+  if (text.size() <= kShown) return text;
+  size_t end = kShown;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end) + "...";
+}
+
 std::string Counted(size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -50,8 +59,7 @@ TSymbolImportResult TSymbolImport::Import(const TSymbolFile& file, const std::st
   TMessageFlushScope flush(messages, project_.UI());
   const std::string where = "\"" + fileName + "\", line ";
   for (const TUnreadableLine& bad : file.Unreadable) {
-    std::string text = bad.Text.size() > 80 ? bad.Text.substr(0, 80) + "..." : bad.Text;
-    messages.Add(where + std::to_string(bad.Line) + ": not a symbol line: " + text);
+    messages.Add(where + std::to_string(bad.Line) + ": not a symbol line: " + Shortened(bad.Text));
   }
   result.SkippedLines = file.Unreadable.size();
 
