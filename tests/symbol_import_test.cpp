@@ -231,8 +231,10 @@ TEST_F(SymbolImportTest, AFileOfAnotherKindGivesOneMessageAndChangesNothing) {
 
 TEST_F(SymbolImportTest, EitherLetterCaseLineEndAndBankWidthIsRead) {
   const std::string file = test::ScratchDir() + "/crlf.sym";
-  // A four-digit bank is read when its value is a bank; $0100 is none.
-  test::WriteFile(file, "[LABELS]\r\n00:80aB Lower\r\n0000:80CD Upper\r\n0100:8000 NoBank\r\n");
+  // A byte order mark is no content; a four-digit bank is read when its value is a bank
+  // ($0100 is none).
+  test::WriteFile(
+      file, "\xEF\xBB\xBF[LABELS]\r\n00:80aB Lower\r\n0000:80CD Upper\r\n0100:8000 NoBank\r\n");
   TSymbolImportResult r = ImportSymbols(*project_, file);
   EXPECT_EQ(r.Labels, 2u);
   EXPECT_EQ(r.SkippedLines, 1u);

@@ -248,6 +248,7 @@ const char* SymbolFileKindName(TSymbolFileKind kind) {
 TSymbolFile ParseSymbolText(std::string bytes, const std::string& fileName) {
   const std::string quoted = "\"" + fileName + "\"";
   if (LooksBinary(bytes)) throw EFileError(quoted + " is not a symbol file: it holds binary data");
+  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);  // a UTF-8 byte order mark
   TLogLines lines = TLogLines::FromBytes(std::move(bytes));
   TSymbolFile file;
   std::optional<TSymbolFileKind> kind;
