@@ -1,5 +1,6 @@
 // orvanel-convert: does headlessly what "New" followed by "Save Project" does, or, with
-// --resave, what "Open Project" followed by "Save Project As" does.
+// --resave, what "Open Project" followed by "Save Project As" does; --symbols imports symbol
+// files before the save, --export-listing and --export-symbols write a saved project out.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -10,36 +11,89 @@
 #include "base/AllocatorTuning.h"
 #include "base/Errors.h"
 #include "project/ProjectSession.h"
+#include "symbols/SymbolSession.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 const char* const kUsage =
-    "Usage: orvanel-convert [--debugger] [--map FILE] [--labels FILE] LOG PROJECT.tfp\n"
+    "Usage: orvanel-convert [--debugger] [--map FILE] [--labels FILE] [--symbols FILE]...\n"
+    "                       [--rom-map lorom|hirom] LOG PROJECT.tfp\n"
     "       orvanel-convert --resave IN.tfp OUT.tfp\n"
+    "       orvanel-convert --export-listing FILE PROJECT.tfp\n"
+    "       orvanel-convert --export-symbols wla|mlb|sym [--rom-map lorom|hirom] FILE PROJECT.tfp\n"
     "\n"
     "Converts the trace LOG (Marro's SNES9x log; Dravik's SNES9x debugger log with\n"
     "--debugger) into a project: PROJECT.tfp with its map file (PROJECT.tfm or --map),\n"
     "label file (PROJECT.tlm or --labels), trace data file (PROJECT.tfd) and code cache\n"
     "file (PROJECT.tcc). Existing map and label files are read first.\n"
-    "With --resave, opens the project IN.tfp and saves it with all its files as OUT.tfp.\n";
+    "--symbols imports a symbol file (WLA-DX or asar, no$sns, ca65 -Ln, .sym, .mlb) after\n"
+    "the conversion and before the save; it may be given several times. --rom-map sets the\n"
+    "ROM layout of ROM offsets instead of the one guessed from the trace.\n"
+    "With --resave, opens the project IN.tfp and saves it with all its files as OUT.tfp.\n"
+    "--export-listing writes the code tree of PROJECT.tfp as text to FILE;\n"
+    "--export-symbols writes its labels and mappings to FILE as a WLA-DX symbol file, an\n"
+    ".mlb label file or a .sym file with comments.\n";
+
+enum class TMode { Convert, Resave, ExportListing, ExportSymbols };
 
 struct TOptions {
+  TMode mode = TMode::Convert;
   bool debugger = false;
-  bool resave = false;
   std::string map, labels;
+  std::vector<std::string> symbols;
+  orvanel::TRomMapping romMapping = orvanel::TRomMapping::Guess;
+  orvanel::TSymbolFormat format = orvanel::TSymbolFormat::Wla;
   std::vector<std::string> files;
 };
+
+bool ParseRomMapping(const std::string& text, orvanel::TRomMapping& mapping) {
+  if (text == "lorom")
+    mapping = orvanel::TRomMapping::LoRom;
+  else if (text == "hirom")
+    mapping = orvanel::TRomMapping::HiRom;
+  else
+    return false;
+  return true;
+}
+
+bool ParseFormat(const std::string& text, orvanel::TSymbolFormat& format) {
+  if (text == "wla")
+    format = orvanel::TSymbolFormat::Wla;
+  else if (text == "mlb")
+    format = orvanel::TSymbolFormat::Mlb;
+  else if (text == "sym")
+    format = orvanel::TSymbolFormat::Sym;
+  else
+    return false;
+  return true;
+}
 
 bool ParseOptions(int argc, char* argv[], TOptions& o) {
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
+    const bool hasValue = i + 1 < argc;
     if (a == "--debugger") {
       o.debugger = true;
     } else if (a == "--resave") {
-      o.resave = true;
-    } else if ((a == "--map" || a == "--labels") && i + 1 < argc) {
+      o.mode = TMode::Resave;
+    } else if (a == "--export-listing") {
+      o.mode = TMode::ExportListing;
+    } else if (a == "--export-symbols" && hasValue) {
+      o.mode = TMode::ExportSymbols;
+      if (!ParseFormat(argv[++i], o.format)) {
+        std::fprintf(stderr, "orvanel-convert: unknown symbol format %s\n", argv[i]);
+        return false;
+      }
+    } else if (a == "--rom-map" && hasValue) {
+      if (!ParseRomMapping(argv[++i], o.romMapping)) {
+        std::fprintf(stderr, "orvanel-convert: unknown ROM layout %s\n", argv[i]);
+        return false;
+      }
+    } else if (a == "--symbols" && hasValue) {
+      o.symbols.push_back(argv[++i]);
+    } else if ((a == "--map" || a == "--labels") && hasValue) {
       (a == "--map" ? o.map : o.labels) = argv[++i];
     } else if (!a.empty() && a[0] == '-' && a != "-") {
       std::fprintf(stderr, "orvanel-convert: unknown option %s\n", a.c_str());
@@ -75,8 +129,16 @@ int main(int argc, char* argv[]) {
   orvanel::app::TConsoleUserInterface ui;
   try {
     bool saved;
-    if (options.resave) {
+    if (options.mode == TMode::Resave) {
       saved = orvanel::ResaveProject(options.files[0], options.files[1], ui, ProgramDir());
+    } else if (options.mode == TMode::ExportListing) {
+      // FILE PROJECT.tfp: the project is the second name.
+      orvanel::ExportProjectListing(options.files[1], options.files[0], ui, ProgramDir());
+      saved = true;
+    } else if (options.mode == TMode::ExportSymbols) {
+      orvanel::ExportProjectSymbols(options.files[1], options.files[0], options.format,
+                                    options.romMapping, ui, ProgramDir());
+      saved = true;
     } else {
       orvanel::TConvertOptions convert;
       convert.LogFile = options.files[0];
@@ -85,7 +147,7 @@ int main(int argc, char* argv[]) {
       convert.MapFile = options.map;
       convert.LabelFile = options.labels;
       convert.ProgramDir = ProgramDir();
-      saved = orvanel::ConvertLogToProject(convert, ui);
+      saved = orvanel::ConvertLogWithSymbols(convert, options.symbols, options.romMapping, ui);
     }
     return saved ? 0 : 1;
   } catch (const std::exception& e) {

@@ -16,6 +16,7 @@ struct TFileDialog {
   std::string Filter;      // "Description|*.ext|Any File|*.*"
   std::string DefaultExt;  // without the dot
   std::string FileName;
+  int FilterIndex = 0;  // the entry of Filter chosen (0-based), as the confirmed dialog left it
 };
 
 enum class TAnswer { Yes, No, Cancel };

@@ -308,7 +308,7 @@ void TConverter::ExitLabel(TTraceFileLine* line) {
   if (!line->IsFlow() || !target || !target->IsReturn() || line->TargetRef()) return;
   TSNESLabelManager* labels = p_.LabelManager();
   if (!labels) return;
-  TMappingNode* exitLabel = labels->AddLabel(DollarHex(target->Offset()), "exit");
+  TMappingNode* exitLabel = labels->AddLabel(DollarHex(target->Offset()), kExitLabelName);
   line->SetTargetRef(exitLabel);
   target->SetOffsetLabel(exitLabel);
 }

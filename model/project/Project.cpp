@@ -247,14 +247,15 @@ void TProject::RemoveLabel(TMappingNode* label) {
 
 void TProject::RebindScopeLines(TScopeNode* scope) {
   if (!scope) return;
-  for (const auto& entry : scope->ScopedOffsets().LiveEntries()) {
+  // Setting references leaves the scope's list as it is, so it is walked in place.
+  scope->ScopedOffsets().ForEach([scope](const TScopedOffsets::Entry& entry) {
     TTraceFileLine* line = entry.Line;
-    if (!line) continue;
+    if (!line) return;
     if (line->HasTarget() && !line->IsFlow() && !line->TargetRef())
       line->SetTargetRef(scope->FindMappingByOffset(line->TargetOffset()));
     if (line->HasOperand() && !line->OperandRef())
       line->SetOperandRef(scope->FindMappingByText(line->Operand()));
-  }
+  });
 }
 
 void TProject::ApplyMapping(TMappingNode* mapping) {
@@ -266,6 +267,50 @@ void TProject::ApplyMapping(TMappingNode* mapping) {
     if (line->itemCount_ == 0) continue;
     if (line->IsFlow() && line->TargetOffset() == value) line->SetTargetRef(mapping);
     if (line->Offset() == value) line->SetOffsetLabel(mapping);
+  }
+}
+
+std::vector<TMappingNode*> TProject::CreateLabels(const std::vector<TNamedAddress>& labels) {
+  std::vector<TMappingNode*> added;
+  TSNESLabelManager* manager = LabelManager();
+  if (!manager || labels.empty()) return added;
+  added.reserve(labels.size());
+  for (const TNamedAddress& label : labels)
+    added.push_back(manager->AddLabel(label.Address, label.Name));
+  ApplyMappings(added);
+  if (codeCache_) codeCache_->ApplyMappings(added);
+  saved_ = false;
+  return added;
+}
+
+std::vector<TMappingNode*> TProject::CreateMappings(const std::vector<TNamedAddress>& mappings,
+                                                    bool unscoped, const std::string& scopeName) {
+  std::vector<TMappingNode*> added;
+  if (!scopeManager_ || mappings.empty()) return added;
+  added.reserve(mappings.size());
+  TScopeNode* scope = scopeManager_->GetScope(scopeName, unscoped);
+  for (const TNamedAddress& mapping : mappings)
+    added.push_back(scopeManager_->AddMapping(scope, mapping.Name, mapping.Address));
+  RebindScopeLines(scope);
+  saved_ = false;
+  return added;
+}
+
+void TProject::ApplyMappings(const std::vector<TMappingNode*>& mappings) {
+  if (mappings.size() == 1) return ApplyMapping(mappings.front());
+  std::unordered_map<int64_t, TMappingNode*> byValue;
+  byValue.reserve(mappings.size());
+  for (TMappingNode* mapping : mappings)
+    if (mapping) byValue.emplace(mapping->NumericAddress(), mapping);  // the first of a value
+  if (byValue.empty()) return;
+  for (const auto& owned : store_.Lines()) {
+    TTraceFileLine* line = owned.get();
+    if (line->itemCount_ == 0) continue;
+    if (line->IsFlow())
+      if (auto it = byValue.find(line->TargetOffset()); it != byValue.end())
+        line->SetTargetRef(it->second);
+    if (auto it = byValue.find(line->Offset()); it != byValue.end())
+      line->SetOffsetLabel(it->second);
   }
 }
 

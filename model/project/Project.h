@@ -84,6 +84,12 @@ class TTargetIndex {
   std::map<int64_t, std::vector<TTraceFileLine*>> map_;
 };
 
+// A name for an address text: one label or mapping of a batch.
+struct TNamedAddress {
+  std::string Address;
+  std::string Name;
+};
+
 class TProject : public TLineOwner, public TOffsetLookup {
  public:
   explicit TProject(TUserInterface& ui);
@@ -135,6 +141,15 @@ class TProject : public TLineOwner, public TOffsetLookup {
   void RemoveLabel(TMappingNode* label);
   void RebindScopeLines(TScopeNode* scope);
   void ApplyMapping(TMappingNode* mapping);
+  // Many labels at once (an imported symbol file): what CreateLabel does for each, with one
+  // pass over the records for all of them. Returns the labels in the order given.
+  std::vector<TMappingNode*> CreateLabels(const std::vector<TNamedAddress>& labels);
+  // Many mappings of one scope at once: what CreateMapping does for each (confirmed), with
+  // one rebinding of the scope's lines. Returns the mappings in the order given.
+  std::vector<TMappingNode*> CreateMappings(const std::vector<TNamedAddress>& mappings,
+                                            bool unscoped, const std::string& scopeName);
+  // ApplyMapping for several labels in one pass over the records.
+  void ApplyMappings(const std::vector<TMappingNode*>& mappings);
 
   // --- trace data file ------------------------------------------------------------------
   // Writes the whole tree to the file (streaming). Sets LogSaved only once it was written.

@@ -92,6 +92,7 @@ bool ConvertLogToProject(const TConvertOptions& o, TUserInterface& ui) {
   project->LabelManager()->FileDialog().FileName =
       Absolute(o.LabelFile.empty() ? WithExtension(o.ProjectFile, ".tlm") : o.LabelFile);
   StartNewProject(*project);
+  if (o.BeforeSave) o.BeforeSave(*project);
   NameFiles(*project, o.ProjectFile);
   return project->Save();
 }

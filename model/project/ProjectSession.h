@@ -1,5 +1,6 @@
 #pragma once
 // How the main window (and the batch converter) create, open and save projects.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -39,6 +40,8 @@ struct TConvertOptions {
   std::string MapFile;     // empty: PROJECT.tfm
   std::string LabelFile;   // empty: PROJECT.tlm
   std::string ProgramDir;  // where "Mappings.xml" may lie; empty for none
+  // Runs after the conversion and before the save (the converter imports symbols here).
+  std::function<void(TSNESProject&)> BeforeSave;
 };
 bool ConvertLogToProject(const TConvertOptions& options, TUserInterface& ui);
 

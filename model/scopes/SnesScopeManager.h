@@ -11,6 +11,9 @@ namespace orvanel {
 
 class TSNESLabelManager;
 
+// The name of the labels the conversion makes at returns that jumps and branches land on.
+inline constexpr char kExitLabelName[] = "exit";
+
 class TSNESScopeManager : public TScopeManager {
  public:
   // Call Init() after construction (it creates the label manager).

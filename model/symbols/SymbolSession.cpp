@@ -1,0 +1,35 @@
+#include "symbols/SymbolSession.h"
+
+#include "symbols/Listing.h"
+#include "symbols/SymbolImport.h"
+
+namespace orvanel {
+
+bool ConvertLogWithSymbols(TConvertOptions options, const std::vector<std::string>& symbolFiles,
+                           TRomMapping mapping, TUserInterface& ui) {
+  if (!symbolFiles.empty()) {
+    options.BeforeSave = [&](TSNESProject& project) {
+      for (const std::string& file : symbolFiles) {
+        TSymbolImportResult result = ImportSymbols(project, file, mapping);
+        if (result.Read()) ui.ShowMessage(SymbolImportSummary(result, file));
+      }
+    };
+  }
+  return ConvertLogToProject(options, ui);
+}
+
+void ExportProjectListing(const std::string& projectFile, const std::string& listingFile,
+                          TUserInterface& ui, const std::string& programDir) {
+  auto project = OpenProject(projectFile, ui, programDir);
+  ExportListing(*project, listingFile);
+}
+
+TSymbolExportResult ExportProjectSymbols(const std::string& projectFile,
+                                         const std::string& symbolFile, TSymbolFormat format,
+                                         TRomMapping mapping, TUserInterface& ui,
+                                         const std::string& programDir) {
+  auto project = OpenProject(projectFile, ui, programDir);
+  return ExportSymbols(*project, symbolFile, format, mapping);
+}
+
+}  // namespace orvanel
