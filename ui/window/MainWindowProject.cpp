@@ -65,7 +65,7 @@ void TForm1::ShowProject(std::unique_ptr<TSNESProject> project) {
 
 void TForm1::FreeProject() {
   if (!project_) return;
-  NavigationProjectClosing();
+  RunCommand([this] { NavigationProjectClosing(); });  // the project goes whatever happens
   RemoveBookmarkItems();
   clipboard_.Clear();
   popupTree_ = nullptr;
