@@ -198,6 +198,52 @@ TEST(TreesView, PicturesAndToolTipsFollowTheLine) {
             "INIDISP: screen display");
 }
 
+// A drop event on the view as the toolkit delivers it at the point, with the modifiers.
+bool DropAt(ui::TCodeTreeView& view, QMimeData* data, QPoint at, Qt::KeyboardModifiers mods) {
+  QDragEnterEvent enter(at, Qt::MoveAction | Qt::CopyAction, data, Qt::LeftButton, mods);
+  QApplication::sendEvent(view.viewport(), &enter);  // makes the view the drop target
+  QDragMoveEvent move(at, Qt::MoveAction | Qt::CopyAction, data, Qt::LeftButton, mods);
+  QApplication::sendEvent(view.viewport(), &move);
+  if (!move.isAccepted()) return false;
+  QDropEvent drop(QPointF(at), Qt::MoveAction | Qt::CopyAction, data, Qt::LeftButton, mods);
+  QApplication::sendEvent(view.viewport(), &drop);
+  return drop.isAccepted();
+}
+
+TEST(TreesView, DropsMoveBeforeTheTargetOrWithCtrlAfterItsLastChild) {
+  ViewFixture f;
+  std::vector<TTreeItem*> top = f.Tree().TopLevel();
+  TTreeItem* call = top[3];
+  ASSERT_TRUE(call->HasChildren());
+  const size_t children = call->Children().size();
+  // Three nodes selected in the order 8, 0, 6, dropped with Ctrl on a call with children.
+  f.Click(top[8]);
+  f.Click(top[0], Qt::ControlModifier);
+  f.Click(top[6], Qt::ControlModifier);
+  std::unique_ptr<QMimeData> data(f.view->CodeModel()->mimeData({}));
+  ASSERT_TRUE(DropAt(*f.view, data.get(), f.view->TextRect(call).center(), Qt::ControlModifier));
+  ASSERT_EQ(call->Children().size(), children + 3);
+  EXPECT_EQ(std::vector<TTreeItem*>(call->Children().end() - 3, call->Children().end()),
+            (std::vector<TTreeItem*>{top[8], top[0], top[6]}));
+  EXPECT_FALSE(f.project->ControlDown);
+  EXPECT_TRUE(f.view->isExpanded(f.view->IndexOf(call)));
+  ExpectSameAsTree(*f.view->model(), f.Tree());
+  // Without Ctrl the nodes go in front of the node under the drop point.
+  f.view->SelectNode(top[8]);
+  data.reset(f.view->CodeModel()->mimeData({}));
+  ASSERT_TRUE(DropAt(*f.view, data.get(), f.view->TextRect(top[2]).center(), {}));
+  EXPECT_EQ(top[8]->NextSibling(), top[2]);
+  // With Ctrl on empty space below the last line: to the end of the top level.
+  f.view->collapseAll();
+  f.view->SelectNode(top[4]);
+  data.reset(f.view->CodeModel()->mimeData({}));
+  const QPoint below(20, f.view->viewport()->height() - 3);
+  ASSERT_FALSE(f.view->indexAt(below).isValid());
+  ASSERT_TRUE(DropAt(*f.view, data.get(), below, Qt::ControlModifier));
+  EXPECT_EQ(f.Tree().TopLevel().back(), top[4]);
+  ExpectSameAsTree(*f.view->model(), f.Tree());
+}
+
 TEST(TreesView, AConversionUnderTheViewIsOneReset) {
   TFakeUserInterface ui;
   auto project = ConvertedProject(ui, NestedLog(2, 1));

@@ -58,11 +58,16 @@ TCodeTreeView::TCodeTreeView(QWidget* parent) : QTreeView(parent) {
 }
 
 TCodeTreeView::~TCodeTreeView() {
+  // The receivers of our signals may be half destroyed already (the window closing).
+  blockSignals(true);
   model_->SetProject(nullptr);
 }
 
 void TCodeTreeView::SetProject(TProject* project) {
+  // Another tree may reuse the addresses of the last one's items: the change is always told.
+  reportAlways_ = true;
   model_->SetProject(project);
+  reportAlways_ = false;
 }
 
 TProject* TCodeTreeView::Project() const {
@@ -92,7 +97,7 @@ std::vector<TTreeItem*> TCodeTreeView::SelectedNodes() const {
 void TCodeTreeView::TreeSelectionChanged() {
   viewport()->update();
   TTreeItem* now = SelectedNode();
-  if (now == lastReported_) return;
+  if (now == lastReported_ && !reportAlways_) return;
   lastReported_ = now;
   emit SelectedNodeChanged(now);
 }
@@ -342,7 +347,15 @@ void TCodeTreeView::dragEnterEvent(QDragEnterEvent* event) {
 void TCodeTreeView::dragMoveEvent(QDragMoveEvent* event) {
   TProject* project = Project();
   if (!project) return event->ignore();
-  const QModelIndex under = indexAt(event->position().toPoint());
+  const QPoint pos = event->position().toPoint();
+  // Near the top or bottom edge the tree scrolls, so that a drop can reach any line.
+  const int edge = std::max(8, viewport()->height() / 20);
+  QScrollBar* bar = verticalScrollBar();
+  if (pos.y() < edge)
+    bar->setValue(bar->value() - bar->singleStep());
+  else if (pos.y() > viewport()->height() - edge)
+    bar->setValue(bar->value() + bar->singleStep());
+  const QModelIndex under = indexAt(pos);
   bool accept = false;
   Guarded([&] {
     project->ControlDown = event->modifiers() & Qt::ControlModifier;

@@ -109,6 +109,7 @@ class TCodeTreeView : public QTreeView {
   int step_ = 16;
   int badgeWidth_ = 0;
   TTreeItem* lastReported_ = nullptr;  // compared by address only
+  bool reportAlways_ = false;
   bool keyNavigating_ = false;
   Qt::KeyboardModifiers keyModifiers_;
   // A left press on a row: where, on what, and what its release does.
