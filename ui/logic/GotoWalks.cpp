@@ -41,10 +41,8 @@ TTreeItem* StartNode(const TTreePositions& positions) {
   return found ? positions.ItemAt(*found) : nullptr;
 }
 
-TTreeItem* TargetItem(const TTreePositions& positions, const TTraceFileLine& line) {
-  if (!line.TargetNode()) return nullptr;
-  std::optional<size_t> found = positions.FirstOf(line.TargetNode());
-  return found ? positions.ItemAt(*found) : nullptr;
+TTreeItem* OwnItem(const TTraceFileLine& record) {
+  return static_cast<TTreeItem*>(record.ownItem_);
 }
 
 bool OffersGotoTarget(const TTraceFileLine& line, const TPalette& palette) {

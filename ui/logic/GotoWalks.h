@@ -48,8 +48,9 @@ TGotoOutcome FindOffset(const TTreePositions& positions, const TOffsetSearchSett
 std::optional<int64_t> PreviousOpcodeOffset(const TTreePositions& positions, int64_t offset);
 // The first line of the conversion; none when no line carries the mark any more.
 TTreeItem* StartNode(const TTreePositions& positions);
-// The first item that shows the line's target record; none when it has none.
-TTreeItem* TargetItem(const TTreePositions& positions, const TTraceFileLine& line);
+// The record's own item: the item added for it most recently, the one selected wherever the
+// record itself is meant; none once that item was deleted.
+TTreeItem* OwnItem(const TTraceFileLine& record);
 // Whether the context menu offers "Goto Target Node" for the line: a target and the colour
 // of a branch or a call.
 bool OffersGotoTarget(const TTraceFileLine& line, const TPalette& palette);

@@ -93,7 +93,12 @@ TTreeItem* TNavigationState::StartNode() {
 
 TGotoOutcome TNavigationState::TargetNode(const TTraceFileLine& line) {
   TGotoOutcome outcome;
-  if (project_) outcome.Item = TargetItem(Positions(), line);
+  if (const TTraceFileLine* target = line.TargetNode(); target && project_) {
+    outcome.Item = OwnItem(*target);
+    // Its own item deleted, the record is still shown by others: the first of them.
+    if (!outcome.Item)
+      if (auto found = Positions().FirstOf(target)) outcome.Item = Positions().ItemAt(*found);
+  }
   if (!outcome.Item) outcome.Message = kNoTargetMessage;
   return outcome;
 }

@@ -58,6 +58,7 @@ class TNavigationState : public TEditObserver {
   TGotoOutcome GotoNextOpcode(const TTraceFileLine& line);
   TGotoOutcome GotoPreviousOpcode(int64_t offset);
   TTreeItem* StartNode();
+  // The target record's own item (see OwnItem), or "No target associated!".
   TGotoOutcome TargetNode(const TTraceFileLine& line);
 
   // One find-next press of the text and the target search.
