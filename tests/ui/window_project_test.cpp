@@ -257,6 +257,31 @@ TEST_F(WindowTest, CloseYesWhoseSaveIsCancelledKeepsTheWindowOpen) {
   EXPECT_TRUE(Close(*window));
 }
 
+TEST_F(WindowTest, AFailingSaveShowsItsMessageAndKeepsTheProject) {
+  NewProject();
+  fake.DialogFiles = {Path("p.tlm"), Path("no/such/folder/p.tfd")};
+  Trigger("SaveProjectFile1");
+  ASSERT_EQ(fake.Messages.size(), 1u);
+  EXPECT_NE(Project(), nullptr);
+  EXPECT_FALSE(Project()->IsSaved());
+  EXPECT_EQ(fake.BusyDepth, 0);
+  // Exit asks, and Cancel keeps the window and the project.
+  fake.Answers = {TAnswer::Cancel};
+  Trigger("Exit1");
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_NE(Project(), nullptr);
+}
+
+TEST_F(WindowTest, UnscriptedMessagesGoThroughTheWindowsDialogs) {
+  window->Ui().SetScript(nullptr);
+  window->Ui().ShowMessages({"first bad line", "second bad line", "third bad line"});
+  window->Ui().ShowMessage("one");
+  EXPECT_EQ(window->Ui().AskYesNoCancel("Project modified. Save Changes?"), TAnswer::Cancel);
+  ASSERT_EQ(dialogsShown.size(), 3u);
+  EXPECT_EQ(dialogsShown[0], "MessagesDialog");  // the whole batch in one dialog
+  EXPECT_NE(dialogsShown[1], "MessagesDialog");
+}
+
 TEST_F(WindowTest, AboutShowsTheBox) {
   Trigger("About1");
   ASSERT_EQ(dialogsShown.size(), 1u);
