@@ -21,6 +21,14 @@ namespace {
 
 constexpr int kColourRole = Qt::UserRole;
 
+// Stores the entry's colour; screen readers and tool tips get it as a name.
+void SetEntryColour(QListWidgetItem* item, TColor colour) {
+  item->setData(kColourRole, static_cast<uint>(static_cast<uint32_t>(colour)));
+  QString name = TformOption::ToQColor(colour).name();
+  item->setData(Qt::AccessibleDescriptionRole, name);
+  item->setToolTip(name);
+}
+
 // Each entry is written in its own colour on the list's background (the selection colour for
 // the selected entry).
 class TColourEntryDelegate : public QStyledItemDelegate {
@@ -90,7 +98,7 @@ TformOption::TformOption(const TRoleColours& colours, const QString& projectName
   const auto& captions = ColourRoleCaptions();
   for (size_t i = 0; i < kColourRoleCount; ++i) {
     auto* item = new QListWidgetItem(QString::fromStdString(captions[i]), LBItemColors);
-    item->setData(kColourRole, static_cast<uint>(static_cast<uint32_t>(colours[i])));
+    SetEntryColour(item, colours[i]);
   }
   LBItemColors->setFixedWidth(150);
   LBItemColors->setMinimumHeight(LBItemColors->sizeHintForRow(0) * 7 + 6);
@@ -143,7 +151,7 @@ void TformOption::BtnDefColorClick() {
   dialog.setObjectName(QStringLiteral("CDSelectColor"));
   if (ui_.ExecDialog(dialog) != QDialog::Accepted) return;
   lastColour_ = dialog.currentColor();  // what it showed when it was confirmed
-  item->setData(kColourRole, static_cast<uint>(static_cast<uint32_t>(FromQColor(lastColour_))));
+  SetEntryColour(item, FromQColor(lastColour_));
 }
 
 TRoleColours TformOption::Colours() const {
