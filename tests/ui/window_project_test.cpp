@@ -21,7 +21,8 @@ const char* const kProjectCommands[] = {"SaveProjectAs1", "SaveProjectFile1", "S
                                         "Copy1",          "Paste1",           "TBCloseProject",
                                         "TBSaveProject",  "Search1",          "Bookmarks1",
                                         "CloseLogfile1",  "CloseProject1",    "OpenLogFile1",
-                                        "ImportLogFile1", "Options1"};
+                                        "ImportLogFile1", "Options1",         "ByOffset1",
+                                        "AddAtLine1"};
 const char* const kAlwaysEnabled[] = {"SNESProjectFile1", "DraviksSNES9xdebuggerLogProject1",
                                       "OpenProjectFile1", "Exit1",
                                       "About1",           "TBOpenProject"};

@@ -278,6 +278,9 @@ void TForm1::EnableProjectCommands(bool enabled) {
        {TBCloseProject, TBSaveProject, Search1->menuAction(), Bookmarks1->menuAction(),
         CloseLogfile1, CloseProject1, OpenLogFile1, ImportLogFile1, Options1})
     action->setEnabled(enabled);
+  // The entries of a disabled submenu would still answer their shortcuts.
+  for (QAction* action : {ByOffset1, ext1, Register1, Add1, AddAtLine1})
+    action->setEnabled(enabled);
 }
 
 // --- shortcut precedence ---------------------------------------------------------------------
