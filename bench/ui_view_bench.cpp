@@ -145,6 +145,10 @@ void MeasureView(const TGeneratedLog& log, std::map<std::string, double>& v) {
   // Making the deepest line visible: every ancestor opened, the line selected and shown.
   TTreeItem* deepest = DeepestItem(tree);
   v["deepest_level"] = deepest->Level();
+  double rowsShown = static_cast<double>(tree.TopLevel().size());
+  for (TTreeItem* p = deepest->Parent(); p; p = p->Parent())
+    rowsShown += static_cast<double>(p->Children().size());
+  v["rows_shown_after_make_visible"] = rowsShown;
   t = Now();
   view.SelectNode(deepest);
   Paint(view);

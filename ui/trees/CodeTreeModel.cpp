@@ -184,8 +184,15 @@ Qt::ItemFlags TCodeTreeModel::flags(const QModelIndex& index) const {
   Qt::ItemFlags flags =
       Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
   if (!item->HasChildren()) flags |= Qt::ItemNeverHasChildren;
-  if (project_->CodeEditing(item)) flags |= Qt::ItemIsEditable;
-  return flags;
+  // Qt asks for the flags of every row it lays out: the record is not looked at here. Whether
+  // a line can be renamed (comment lines only) is asked when an editor would open
+  // (TCodeTreeView::edit) and again when the text comes back (setData).
+  return flags | Qt::ItemIsEditable;
+}
+
+bool TCodeTreeModel::Renamable(const QModelIndex& index) const {
+  TTreeItem* item = ItemAt(index);
+  return item && project_->CodeEditing(item);
 }
 
 bool TCodeTreeModel::setData(const QModelIndex& index, const QVariant& value, int role) {

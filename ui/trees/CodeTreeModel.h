@@ -50,6 +50,8 @@ class TCodeTreeModel : public QAbstractItemModel, private TTreeListener {
   bool hasChildren(const QModelIndex& parent) const override;
   QVariant data(const QModelIndex& index, int role) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
+  // Whether the row's line can be renamed in place (comment lines only).
+  bool Renamable(const QModelIndex& index) const;
   // Renames a comment line (the only lines that can be renamed).
   bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 

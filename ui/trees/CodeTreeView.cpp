@@ -291,7 +291,7 @@ void TCodeTreeView::mousePressEvent(QMouseEvent* event) {
   if (!(mods & (Qt::ControlModifier | Qt::ShiftModifier)) && item->Selected) {
     // Keep a multi-selection for a drag; a plain click on it selects the node alone.
     selectOnRelease_ = selection.size() > 1;
-    editOnRelease_ = selection.size() == 1 && (model_->flags(index) & Qt::ItemIsEditable);
+    editOnRelease_ = selection.size() == 1 && model_->Renamable(index);
   } else {
     SelectBy(item, mods);
   }
@@ -325,6 +325,11 @@ void TCodeTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
   if (!NodeAt(index)) return;
   emit doubleClicked(index);
   if (model_->hasChildren(index)) setExpanded(index, !isExpanded(index));
+}
+
+bool TCodeTreeView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+  if (!model_->Renamable(index)) return false;
+  return QTreeView::edit(index, trigger, event);
 }
 
 // --- drag and drop --------------------------------------------------------------------------

@@ -62,6 +62,7 @@ class TCodeTreeView : public QTreeView {
   TTreeItem* NodeAt(const QModelIndex& index) const;
   // Draws the shown rows again (colours or cut marks changed).
   void RepaintNodes();
+  using QTreeView::edit;  // edit(index): renames the line if it is a comment line
 
   // The deepest level whose indentation is drawn: a third of the width holds the indentation,
   // the arrow, the badge and the pictures. Deeper lines stand at this level with a badge.
@@ -95,6 +96,8 @@ class TCodeTreeView : public QTreeView {
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void selectAll() override {}  // a selection is of siblings only
+  // Opens an editor only on a line that can be renamed (a comment line).
+  bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
 
  private:
   void TreeSelectionChanged();
