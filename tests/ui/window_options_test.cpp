@@ -2,6 +2,7 @@
 // and Cancel do to the project.
 #include <QColorDialog>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -144,6 +145,12 @@ TEST(MessagesDialog, ShowsTheCountAndEveryMessage) {
   QStringList lines = dialog.ListText().split('\n');
   ASSERT_EQ(lines.size(), 500);
   EXPECT_EQ(lines.last(), "line 499 is bad");
+  // Selected messages are copied in list order.
+  auto* list = dialog.findChild<QListView*>(QStringLiteral("MessagesList"));
+  ASSERT_NE(list, nullptr);
+  list->selectionModel()->select(list->model()->index(3, 0), QItemSelectionModel::Select);
+  list->selectionModel()->select(list->model()->index(1, 0), QItemSelectionModel::Select);
+  EXPECT_EQ(dialog.SelectedText(), "line 1 is bad\nline 3 is bad");
 }
 
 TEST_F(WindowTest, CommentMemoTakesAtMost200TypedCharacters) {

@@ -1,11 +1,13 @@
 #pragma once
 // The messages one conversion or file read collected, shown once: their count and the whole
-// list, which can be scrolled, selected and copied.
+// list, which can be scrolled, selected and copied. The list is a view over the messages, so a
+// million of them open at once.
 #include <QDialog>
 #include <string>
 #include <vector>
 
-class QPlainTextEdit;
+class QListView;
+class QStringListModel;
 
 namespace orvanel::ui {
 
@@ -15,10 +17,14 @@ class TMessagesDialog : public QDialog {
   explicit TMessagesDialog(const std::vector<std::string>& texts, QWidget* parent = nullptr);
   QString Summary() const;
   QString ListText() const;
+  // The selected messages, one a line, in list order (all of them when none is selected).
+  QString SelectedText() const;
+  void CopySelected() const;
 
  private:
   QString summary_;
-  QPlainTextEdit* list_ = nullptr;
+  QStringListModel* model_ = nullptr;
+  QListView* list_ = nullptr;
 };
 
 }  // namespace orvanel::ui
