@@ -39,6 +39,7 @@ TTreeItem* TCodeTree::NewItem(TTraceFileLine* line) {
   item->line_ = line;
   item->live_ = true;
   item->Cut = item->Expanded = item->Selected = false;
+  item->hasRegisters_ = false;
   if (line) {
     ++line->itemCount_;
     line->ownItem_ = item;  // the item added most recently stands for the record
@@ -193,6 +194,18 @@ void TCodeTree::Delete(const std::vector<TTreeItem*>& items,
     }
   }
   if (selectionTouched) std::erase_if(selection_, [](TTreeItem* x) { return !x->live_; });
+}
+
+void TCodeTree::Rebind(TTreeItem* item, TTraceFileLine* line) {
+  if (TTraceFileLine* old = item->line_) {
+    --old->itemCount_;
+    if (old->ownItem_ == item) old->ownItem_ = nullptr;
+  }
+  item->line_ = line;
+  if (line) {
+    ++line->itemCount_;
+    line->ownItem_ = item;
+  }
 }
 
 void TCodeTree::Clear() {
