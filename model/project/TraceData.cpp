@@ -155,7 +155,7 @@ void TTreeBuilder::Read() {
     if (!level.Skipping) {
       try {
         item = Stage(level);
-      } catch (const EConvertError& e) {
+      } catch (const std::exception& e) {  // the reader's own faults come from Next()
         std::string text(r_.Attribute("linetext").value_or(""));
         p_.Message(text.empty() ? std::string(e.what()) : text);
         level.Skipping = true;  // the remaining siblings on this level are skipped
