@@ -1,7 +1,9 @@
 #pragma once
 // The processor registers that one log line recorded: what one execution of an instruction
 // found in the CPU. Each tree item of an instruction keeps its own (a loop's third turn shows
-// the third turn's counter), while the line record keeps the first execution's.
+// the third turn's counter), while the line record keeps the first execution's. A debugger
+// log records only A, X, Y and the status text; D, DB, S and the two counters read as 0 there,
+// as they do in that dialect's records.
 #include <cstdint>
 #include <string>
 #include <string_view>
