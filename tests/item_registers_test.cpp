@@ -15,6 +15,7 @@
 #include "project/ProjectSession.h"
 #include "records/DebuggerTraceLine.h"
 #include "records/ItemRegisters.h"
+#include "records/Scope.h"
 
 namespace orvanel {
 namespace {
@@ -241,6 +242,43 @@ TEST_F(ItemRegistersTest, AFileBrokenAtItsEndLeavesNoItemRecordOrMessage) {
   EXPECT_EQ(p->OffsetIndex().Count(), indexed);
   EXPECT_TRUE(ui_.Messages.empty());
   p->Tree().ForEach([](TTreeItem* it) { EXPECT_GT(it->Line()->itemCount_, 0u); });
+}
+
+// An error while an item is placed (here a mapping address that is no number, met when the
+// line's scope looks up its target) drops that item and the siblings after it, with their
+// subtrees; the rest of the tree is read.
+TEST_F(ItemRegistersTest, AnItemThatCannotBePlacedIsDroppedWithTheSiblingsAfterIt) {
+  TLogBuilder log;
+  log.Jsr(0x8000, 0x9000)
+      .Nop(0x9000)
+      .Lda(0x9001, 0x7E2100)
+      .Nop(0x9004)
+      .Rts(0x9005)
+      .Nop(0x8003)
+      .Nop(0x8004);
+  auto original = test::ConvertedProject(ui_, log.Text());
+  original->WriteTraceData(Path("drop.tfd"));
+
+  auto p = CreateProject(1, ui_, "");
+  TScopeNode* global = p->ScopeManager()->GetScope("Global", true);
+  global->AddChild(std::make_unique<TMappingNode>("broken", "zz"));
+  p->TraceDataDialog.FileName = Path("drop.tfd");
+  p->LoadTraceData();
+  const auto& top = p->Tree().TopLevel();
+  ASSERT_EQ(top.size(), 3u);
+  ASSERT_EQ(top[0]->Children().size(), 1u);
+  EXPECT_EQ(top[0]->Children()[0]->Line()->Offset(), 0x9000);
+  EXPECT_EQ(top[0]->Line()->TargetNode(), top[0]->Children()[0]->Line());
+  EXPECT_EQ(top[1]->Line()->Offset(), 0x8003);
+  ASSERT_EQ(ui_.Messages.size(), 1u);
+  EXPECT_EQ(ui_.Messages[0], TLogBuilder().Lda(0x9001, 0x7E2100).Lines()[0]);
+  // The line that failed was indexed before the failure, as it stays; the dropped siblings'
+  // records are not kept anywhere.
+  EXPECT_NE(p->FindInIndex(0x9001), nullptr);
+  EXPECT_EQ(p->FindInIndex(0x9004), nullptr);
+  EXPECT_EQ(p->FindInIndex(0x9005), nullptr);
+  EXPECT_EQ(p->Store().Count(), p->OffsetIndex().Count());
+  EXPECT_EQ(*top[1]->Registers(), *original->Tree().TopLevel()[1]->Registers());
 }
 
 // Read into a project that already shows the same trace, every element finds the record the
