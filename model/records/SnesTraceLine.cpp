@@ -338,9 +338,9 @@ void TSNESTraceFileLine::ReadRegisterAttributes(const TXmlAttributes& element, T
   ReadRegister(element, "S", r.S);
   ReadRegister(element, "D", r.D);
   ReadRegister(element, "DB", r.DB);
+  if (auto p = element.Attribute("PS")) r.SetPText(*p);
   ReadRegister(element, "HC", r.HCounter);
   ReadRegister(element, "VC", r.VCounter);
-  if (auto p = element.Attribute("PS")) r.SetPText(*p);
 }
 
 void TSNESTraceFileLine::ReadXml(TLineOwner& owner, const TXmlAttributes& element) {

@@ -111,13 +111,14 @@ std::string TTraceFileLine::CutErrorMessage(std::string_view text, const TLogLin
 }
 
 void TTraceFileLine::CheckInstructionXml(const TXmlAttributes& element) {
+  // In the order the attributes are written, which the stream reader looks up fastest.
   RequiredInt(element, "textcolor");
   RequiredInt(element, "offset");
+  RequiredInt(element, "opcodeval");
+  RequiredInt(element, "opcodelen");
+  RequiredText(element, "opcodelabel");
   if (auto target = element.Attribute("targetoffset"); target != "-1")
     StrToInt(target.value_or(std::string_view()));
-  RequiredInt(element, "opcodeval");
-  RequiredText(element, "opcodelabel");
-  RequiredInt(element, "opcodelen");
 }
 
 void TTraceFileLine::ReadXml(TLineOwner& owner, const TXmlAttributes& element) {
