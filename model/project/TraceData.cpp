@@ -185,6 +185,7 @@ TTreeItem* TTreeBuilder::Stage(const TLevel& level) {
   }
   if (!record) {
     std::unique_ptr<TTraceFileLine> line = p_.CreateLineFromXml(r_);
+    if (!line) return nullptr;  // a project without a dialect makes no lines
     record = line.get();
     record->storeSlot_ = static_cast<uint32_t>(fresh_.size());
     fresh_.push_back(std::move(line));
