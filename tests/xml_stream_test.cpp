@@ -305,6 +305,26 @@ TEST(XmlStreamReader, AttributeLookupAndLines) {
   EXPECT_EQ(reader.Attribute("a"), std::nullopt);
 }
 
+// Lookups start where the last one ended; any order, a repeated or a missing name, and an
+// element with fewer attributes than the one before still find what is there.
+TEST(XmlStreamReader, AttributesAreFoundInAnyOrder) {
+  TXmlStreamReader reader("<r><e a=\"1\" b=\"2\" c=\"3\" d=\"4\"/><f d=\"5\"/></r>", "mem");
+  ASSERT_EQ(reader.Next(), TNode::Element);
+  ASSERT_EQ(reader.Next(), TNode::Element);
+  for (const char* order : {"abcd", "dcba", "cadb", "ddaa"})
+    for (const char* n = order; *n; ++n)
+      EXPECT_EQ(reader.Attribute(std::string(1, *n)),
+                std::string(1, static_cast<char>(*n - 'a' + '1')))
+          << order;
+  EXPECT_EQ(reader.Attribute("c"), "3");
+  EXPECT_EQ(reader.Attribute("x"), std::nullopt);
+  EXPECT_EQ(reader.Attribute("d"), "4");
+  ASSERT_EQ(reader.Next(), TNode::Element);
+  EXPECT_EQ(reader.Attribute("d"), "5");
+  EXPECT_EQ(reader.Attribute("a"), std::nullopt);
+  EXPECT_EQ(reader.Attribute("d"), "5");
+}
+
 TEST(XmlStreamReader, NamespacePrefixesAreKept) {
   TXmlStreamReader reader("<p:r xmlns:p=\"urn:x\" p:a=\"1\" b=\"2\"><p:c/></p:r>", "mem");
   EXPECT_EQ(Trace(reader), "E0 p:r xmlns:p=urn:x p:a=1 b=2\nE1 p:c/\n/0 p:r\n");

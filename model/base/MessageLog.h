@@ -13,6 +13,11 @@ class TMessageLog {
   void Add(std::string text) { messages_.push_back(std::move(text)); }
   const std::vector<std::string>& Messages() const { return messages_; }
   bool Empty() const { return messages_.empty(); }
+  size_t Count() const { return messages_.size(); }
+  // Forgets the messages from position `count` on (an operation that was taken back).
+  void TruncateTo(size_t count) {
+    if (count < messages_.size()) messages_.resize(count);
+  }
   // Hands the collected messages to the UI (nothing when there are none) and forgets them.
   void Flush(TUserInterface& ui);
 

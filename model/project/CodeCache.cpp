@@ -58,7 +58,8 @@ TTreeItem* TProject::CopySubtree(const TTreeItem* source, TTreeItem* parent, TTr
   if (parent && TCodeTree::IsSelfOrAncestor(source, parent)) return nullptr;
 
   TQuietLineOwner quiet;
-  auto copyLine = [&](const TTraceFileLine& original, TTreeItem* under) {
+  auto copyItem = [&](const TTreeItem& sourceItem, TTreeItem* under) {
+    const TTraceFileLine& original = *sourceItem.Line();
     TScopePlaceKeeper place(original);
     std::unique_ptr<TTraceFileLine> fresh = original.Clone(quiet);
     TTraceFileLine* copy = Adopt(std::move(fresh));
@@ -70,7 +71,10 @@ TTreeItem* TProject::CopySubtree(const TTreeItem* source, TTreeItem* parent, TTr
     // Registered at once, so that the same line is not dropped twice before a save. A copy
     // whose address is already there stays a record of its own, as the file will show it.
     if (!copy->IsComment()) RegisterInIndex(copy);
-    return tree_.AddChild(under, copy);
+    TTreeItem* item = tree_.AddChild(under, copy);
+    // The copy shows the execution its original showed.
+    if (const TItemRegisters* registers = sourceItem.Registers()) item->SetRegisters(*registers);
+    return item;
   };
 
   struct TFrame {
@@ -78,7 +82,7 @@ TTreeItem* TProject::CopySubtree(const TTreeItem* source, TTreeItem* parent, TTr
     TTreeItem* Copy;
     size_t Next;
   };
-  TTreeItem* top = copyLine(*source->Line(), parent);
+  TTreeItem* top = copyItem(*source, parent);
   std::vector<TFrame> stack{{source, top, 0}};
   while (!stack.empty()) {
     TFrame& frame = stack.back();
@@ -88,7 +92,7 @@ TTreeItem* TProject::CopySubtree(const TTreeItem* source, TTreeItem* parent, TTr
     }
     const TTreeItem* child = frame.Source->Children()[frame.Next++];
     if (!child->Line()) continue;
-    TTreeItem* copy = copyLine(*child->Line(), frame.Copy);
+    TTreeItem* copy = copyItem(*child, frame.Copy);
     if (child->HasChildren()) stack.push_back({child, copy, 0});  // `frame` is not used after
   }
   return top;

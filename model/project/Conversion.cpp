@@ -4,6 +4,7 @@
 // The levels are kept on an explicit stack rather than the call stack, so that a log whose
 // tree is a hundred thousand levels deep converts without overflowing it.
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,9 @@ class TConverter {
   // the next line); the second cut of an instruction gives the same record, so it is skipped.
   size_t memoIndex_ = std::numeric_limits<size_t>::max();
   TTraceFileLine* memoLine_ = nullptr;
+  // The registers of that log line, taken from its own cut before a duplicate record is
+  // dropped: each item shows its own execution's registers, not the record's.
+  std::optional<TItemRegisters> memoRegisters_;
   size_t lastProgress_ = 0;
 };
 
@@ -107,7 +111,9 @@ TTraceFileLine* TConverter::Register(std::unique_ptr<TTraceFileLine> line) {
 
 TTraceFileLine* TConverter::RegisterLine(size_t index) {
   if (index >= n_) throw EPastEndOfLog();
-  TTraceFileLine* line = Register(p_.CreateLine(log_[index], false, &log_));
+  std::unique_ptr<TTraceFileLine> fresh = p_.CreateLine(log_[index], false, &log_);
+  memoRegisters_ = fresh->RecordedRegisters();
+  TTraceFileLine* line = Register(std::move(fresh));
   memoIndex_ = index;
   memoLine_ = line->IsComment() ? nullptr : line;
   return line;
@@ -177,14 +183,17 @@ TTraceFileLine* TConverter::Pass(TLevel& level, TTreeItem*& callItem) {
   }
 
   TTraceFileLine* line;
+  std::optional<TItemRegisters> registers;
   if (memoIndex_ == k_ && memoLine_ && !memoLine_->IsComment()) {
     line = memoLine_;
+    registers = memoRegisters_;
   } else {
     std::unique_ptr<TTraceFileLine> fresh = p_.CreateLine(text, false, &log_);
     if (p_.OffsetIndex().Count() == 0) {
       fresh->SetTextColor(p_.Palette.StartNodeColor);
       fresh->SetFlag(lfIsFirstLine, true);
     }
+    registers = fresh->RecordedRegisters();
     line = Register(std::move(fresh));
   }
   if (!level.Result) level.Result = line;
@@ -214,6 +223,7 @@ TTraceFileLine* TConverter::Pass(TLevel& level, TTreeItem*& callItem) {
   }
 
   TTreeItem* item = p_.Tree().AddChild(level.Parent, line);
+  if (registers && !line->IsComment()) item->SetRegisters(*registers);
   ++k_;
   ReportProgress();
   if (k_ < n_) level.Lookahead = RegisterLine(k_);

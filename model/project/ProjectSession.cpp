@@ -19,7 +19,14 @@ std::unique_ptr<TSNESProject> CreateProject(int projectType, TUserInterface& ui,
     return nullptr;
   project->Create();
   if (TSNESLabelManager* labels = project->LabelManager()) labels->GetScope("Global", true);
-  if (!programDir.empty()) project->LoadRegisterFile(programDir);
+  if (!programDir.empty()) {
+    try {
+      project->LoadRegisterFile(programDir);
+    } catch (const EOrvanelError& e) {
+      // A register file that cannot be read costs the register names, not the project.
+      ui.ShowMessage(std::string(kUnreadableRegisterFile) + "\n" + e.what());
+    }
+  }
   return project;
 }
 

@@ -8,9 +8,15 @@
 
 namespace orvanel {
 
+// What the user is told when "Mappings.xml" lies in the program's folder but cannot be read;
+// the reader's own message (file, line, reason) follows on the next line.
+inline constexpr const char* kUnreadableRegisterFile =
+    "The register description file could not be read; no hardware register is named.";
+
 // A project of type 1 (first dialect) or 2 (debugger dialect), set up as the main window
 // sets up a new or opened project: its label manager's Global root and the register file
-// of the program's folder (`programDir` with a trailing separator; empty for none).
+// of the program's folder (`programDir` with a trailing separator; empty for none). A
+// register file that cannot be read gives one message and no register names.
 std::unique_ptr<TSNESProject> CreateProject(int projectType, TUserInterface& ui,
                                             const std::string& programDir);
 

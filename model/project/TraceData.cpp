@@ -4,12 +4,16 @@
 // nor the depth of a tree is bounded by memory for a DOM or by the call stack.
 #include <algorithm>
 #include <fstream>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/Errors.h"
+#include "base/TextUtils.h"
 #include "project/Project.h"
 #include "project/SnesProject.h"
+#include "records/SnesTraceLine.h"
 #include "xml/Xml.h"
 
 namespace orvanel {
@@ -34,7 +38,7 @@ void WriteItems(TXmlWriter& writer, const TCodeTree& tree, const TTreeItem* item
       continue;
     }
     const TTreeItem* child = (*frame.Children)[frame.Next++];
-    child->Line()->WriteXml(writer);
+    child->Line()->WriteXml(writer, child->Registers());
     if (child->HasChildren())
       stack.push_back({&child->Children(), 0});
     else
@@ -74,7 +78,7 @@ bool TProject::SaveTraceData() {
 namespace {
 
 // The lines of a file, counted in large blocks: the maximum of the progress shown while the
-// file is read twice (checked, then built).
+// file is read.
 int64_t CountLines(const std::string& name) {
   std::ifstream in(name, std::ios::binary);
   std::vector<char> block(1 << 20);
@@ -89,7 +93,7 @@ int64_t CountLines(const std::string& name) {
 // Reports the line a reader has reached, now and then.
 class TReadProgress {
  public:
-  TReadProgress(TUserInterface& ui, int64_t lines) : ui_(ui) { ui_.ProgressStart(2 * lines); }
+  TReadProgress(TUserInterface& ui, int64_t lines) : ui_(ui) { ui_.ProgressStart(lines); }
   ~TReadProgress() { ui_.ProgressEnd(); }
   TReadProgress(const TReadProgress&) = delete;
   TReadProgress& operator=(const TReadProgress&) = delete;
@@ -105,46 +109,78 @@ class TReadProgress {
   int64_t last_ = 0;
 };
 
+// Reads a trace data file in one pass. While the file is read, its elements become items of
+// the project's tree showing fresh records that nothing else knows yet; an element of an
+// offset read before shows that offset's record again and only its registers are read. Once
+// the whole file was read, the new items are placed in document order: the offset index,
+// the target index, code cache twins, scopes, labels and pending targets. A file that breaks
+// part-way takes its items, records and messages away again, so the project is as it was.
 class TTreeBuilder {
  public:
-  TTreeBuilder(TProject& project, TXmlStreamReader& reader, TReadProgress& progress,
-               int64_t progressBase)
-      : p_(project), r_(reader), progress_(progress), progressBase_(progressBase) {}
+  TTreeBuilder(TProject& project, TXmlStreamReader& reader, TReadProgress& progress)
+      : p_(project), r_(reader), progress_(progress), tree_(project.Tree()) {}
   void Run();
 
  private:
   struct TLevel {
-    TTraceFileLine* ParentLine = nullptr;
     TTreeItem* ParentItem = nullptr;
     bool FirstChild = true;  // the next element is the parent's first child
     bool TestName = false;   // a nested level is read only when its first child is a line
     bool Skipping = false;   // the rest of this level is passed over
   };
-  // Builds the line of the current element and places it; returns its item.
-  TTreeItem* Place(TLevel& level, bool isFirstChild);
+  void Read();
+  // The item of the current element, with a fresh record or the record read for its offset.
+  TTreeItem* Stage(const TLevel& level);
+  void PlaceAll();
+  void Place(TTreeItem* item);
+  void Adopt(TTraceFileLine* record);
+  void TakeBack();
 
   TProject& p_;
   TXmlStreamReader& r_;
   TReadProgress& progress_;
-  int64_t progressBase_;
+  TCodeTree& tree_;
+  size_t firstNewTop_ = 0;  // the new items start at this top-level row
+  size_t messagesBefore_ = 0;
+  // Records read from the file and not yet the project's; a record's storeSlot_ is its
+  // place here until the project adopts it.
+  std::vector<std::unique_ptr<TTraceFileLine>> fresh_;
+  std::unordered_map<int64_t, TTraceFileLine*> recordAt_;  // the instruction record per offset
+  // Records that lost to a record the project had already indexed at their offset.
+  std::unordered_map<const TTraceFileLine*, TTraceFileLine*> replacedBy_;
 };
 
 void TTreeBuilder::Run() {
+  firstNewTop_ = tree_.TopLevel().size();
+  messagesBefore_ = p_.Messages().Count();
+  try {
+    Read();
+  } catch (...) {
+    TakeBack();
+    throw;
+  }
+  PlaceAll();
+}
+
+void TTreeBuilder::Read() {
   // Find the document element; its children are the top level, whatever their names.
   TXmlStreamReader::TNode node;
   while ((node = r_.Next()) != TXmlStreamReader::TNode::End)
     if (node == TXmlStreamReader::TNode::Element) break;
-  if (node != TXmlStreamReader::TNode::Element || r_.IsEmptyElement()) return;
+  if (node != TXmlStreamReader::TNode::Element || r_.IsEmptyElement()) {
+    while (r_.Next() != TXmlStreamReader::TNode::End) {
+    }  // the rest must be well-formed too
+    return;
+  }
 
   std::vector<TLevel> levels(1);
   while ((node = r_.Next()) != TXmlStreamReader::TNode::End) {
     if (node == TXmlStreamReader::TNode::EndElement) {
-      levels.pop_back();
-      if (levels.empty()) return;  // the end of the document element
+      if (!levels.empty()) levels.pop_back();
       continue;
     }
-    if (node != TXmlStreamReader::TNode::Element) continue;
-    progress_.At(progressBase_ + r_.Line());
+    if (node != TXmlStreamReader::TNode::Element || levels.empty()) continue;
+    progress_.At(r_.Line());
 
     TLevel& level = levels.back();
     bool first = level.FirstChild;
@@ -154,8 +190,8 @@ void TTreeBuilder::Run() {
     TTreeItem* item = nullptr;
     if (!level.Skipping) {
       try {
-        item = Place(level, first);
-      } catch (const std::exception& e) {
+        item = Stage(level);
+      } catch (const std::exception& e) {  // the reader's own faults come from Next()
         std::string text(r_.Attribute("linetext").value_or(""));
         p_.Message(text.empty() ? std::string(e.what()) : text);
         level.Skipping = true;  // the remaining siblings on this level are skipped
@@ -164,27 +200,90 @@ void TTreeBuilder::Run() {
     if (r_.IsEmptyElement()) continue;
     TLevel child;
     child.TestName = true;
-    if (item) {
-      child.ParentLine = item->Line();
-      child.ParentItem = item;
-    } else {
-      child.Skipping = true;
-    }
+    child.ParentItem = item;
+    child.Skipping = item == nullptr;
     levels.push_back(child);
   }
 }
 
-TTreeItem* TTreeBuilder::Place(TLevel& level, bool isFirstChild) {
-  std::unique_ptr<TTraceFileLine> fresh = p_.CreateLineFromXml(r_);
-  TCodeTree& tree = p_.Tree();
-  if (fresh->IsComment()) {
-    TTraceFileLine* comment = p_.Adopt(std::move(fresh));
-    return tree.AddChild(level.ParentItem, comment);
+TTreeItem* TTreeBuilder::Stage(const TLevel& level) {
+  TTraceFileLine* record = nullptr;
+  std::optional<TItemRegisters> registers;
+  if (r_.Attribute("isComment") != "TRUE") {
+    auto known = recordAt_.find(StrToInt(r_.Attribute("offset").value_or(std::string_view())));
+    if (known != recordAt_.end()) {
+      // The record of this offset was read before; the element still has to be readable.
+      TTraceFileLine::CheckInstructionXml(r_);
+      record = known->second;
+      registers = record->RecordedRegisters();
+      if (registers) TSNESTraceFileLine::ReadRegisterAttributes(r_, *registers);
+    }
   }
+  if (!record) {
+    std::unique_ptr<TTraceFileLine> line = p_.CreateLineFromXml(r_);
+    if (!line) return nullptr;  // a project without a dialect makes no lines
+    record = line.get();
+    record->storeSlot_ = static_cast<uint32_t>(fresh_.size());
+    fresh_.push_back(std::move(line));
+    if (!record->IsComment()) recordAt_.emplace(record->Offset(), record);
+    registers = record->RecordedRegisters();
+  }
+  TTreeItem* item = tree_.AddChild(level.ParentItem, record);
+  if (registers && !record->IsComment()) item->SetRegisters(*registers);
+  return item;
+}
 
-  TTraceFileLine* raw = fresh.get();
-  TTraceFileLine* line = p_.RegisterInIndex(raw);
-  if (line == raw) p_.Adopt(std::move(fresh));
+void TTreeBuilder::Adopt(TTraceFileLine* record) {
+  p_.Adopt(std::move(fresh_[record->storeSlot_]));
+}
+
+// The next item in document order after the subtree of `item`.
+TTreeItem* NextAfterSubtree(TTreeItem* item) {
+  for (TTreeItem* it = item; it; it = it->Parent())
+    if (TTreeItem* next = it->NextSibling()) return next;
+  return nullptr;
+}
+
+void TTreeBuilder::PlaceAll() {
+  const auto& top = tree_.TopLevel();
+  TTreeItem* item = firstNewTop_ < top.size() ? top[firstNewTop_] : nullptr;
+  std::vector<TTreeItem*> dropped;
+  while (item) {
+    try {
+      Place(item);
+      item = tree_.NextInOrder(item);
+    } catch (const std::exception& e) {
+      const std::string& text = item->Line()->LineText();
+      p_.Message(text.empty() ? std::string(e.what()) : text);
+      // This item and the siblings after it go, with their subtrees.
+      TTreeItem* last = item;
+      for (TTreeItem* it = item; it; it = it->NextSibling()) dropped.push_back(last = it);
+      item = NextAfterSubtree(last);
+    }
+  }
+  tree_.Delete(dropped);
+  fresh_.clear();  // what no item shows: records that lost to the index or were dropped
+}
+
+void TTreeBuilder::Place(TTreeItem* item) {
+  TTraceFileLine* record = item->Line();
+  if (record->IsComment()) {
+    Adopt(record);
+    return;
+  }
+  TTraceFileLine* line = record;
+  if (!p_.Store().Contains(record)) {  // the record's first item
+    if (auto replaced = replacedBy_.find(record); replaced != replacedBy_.end()) {
+      line = replaced->second;
+    } else {
+      line = p_.RegisterInIndex(record);
+      if (line == record)
+        Adopt(record);
+      else
+        replacedBy_.emplace(record, line);
+    }
+    if (line != record) tree_.Rebind(item, line);
+  }
 
   if (line->HasTarget() && !line->IsCall()) p_.TargetIndex().Add(line->TargetOffset(), line);
 
@@ -212,8 +311,17 @@ TTreeItem* TTreeBuilder::Place(TLevel& level, bool isFirstChild) {
     if (!line->TargetNode()) p_.PendingTargets().Add(line->TargetOffset(), line);
   }
 
-  if (isFirstChild && level.ParentLine) level.ParentLine->SetTargetNode(line);
-  return tree.AddChild(level.ParentItem, line);
+  // A node's first child becomes its target.
+  if (item->Row() == 0 && item->Parent()) item->Parent()->Line()->SetTargetNode(line);
+}
+
+void TTreeBuilder::TakeBack() {
+  const auto& top = tree_.TopLevel();
+  if (firstNewTop_ < top.size())
+    tree_.Delete(std::vector<TTreeItem*>(top.begin() + static_cast<std::ptrdiff_t>(firstNewTop_),
+                                         top.end()));
+  fresh_.clear();
+  p_.Messages().TruncateTo(messagesBefore_);
 }
 
 }  // namespace
@@ -225,15 +333,10 @@ void TProject::LoadTraceData() {
   if (!name.empty()) {
     const int64_t lines = CountLines(name);
     TReadProgress progress(ui_, lines);
-    {
-      // The whole file must be well-formed before anything changes.
-      TXmlStreamReader check(name);
-      while (check.Next() != TXmlStreamReader::TNode::End) progress.At(check.Line());
-    }
     TXmlStreamReader reader(name);
     TTreeRebuild rebuild(tree_);  // the views hear of one reset, not of every line
-    TTreeBuilder(*this, reader, progress, lines).Run();
-    ui_.ProgressPosition(2 * lines);
+    TTreeBuilder(*this, reader, progress).Run();
+    ui_.ProgressPosition(lines);
   }
   LogSaved = true;
   if (!tree_.Empty()) LogLoaded = true;

@@ -1,7 +1,6 @@
 #include "records/SnesTraceLine.h"
 
 #include <string>
-#include <type_traits>
 
 #include "base/Errors.h"
 #include "base/TextUtils.h"
@@ -283,36 +282,77 @@ std::unique_ptr<TTraceFileLine> TSNESTraceFileLine::NewFromText(TLineOwner& owne
 
 // --- XML --------------------------------------------------------------------------------
 
-void TSNESTraceFileLine::WriteXml(TXmlWriter& writer) const {
-  TTraceFileLine::WriteXml(writer);
-  writer.Attribute("A", std::to_string(RegA));
-  writer.Attribute("X", std::to_string(RegX));
-  writer.Attribute("Y", std::to_string(RegY));
-  writer.Attribute("S", std::to_string(RegS));
-  writer.Attribute("D", std::to_string(RegD));
-  writer.Attribute("DB", std::to_string(RegDB));
-  writer.Attribute("PS", RegP);
-  writer.Attribute("HC", std::to_string(HCounter));
-  writer.Attribute("VC", std::to_string(VCounter));
+std::optional<TItemRegisters> TSNESTraceFileLine::RecordedRegisters() const {
+  TItemRegisters r;
+  r.A = RegA;
+  r.X = RegX;
+  r.Y = RegY;
+  r.D = RegD;
+  r.S = RegS;
+  r.DB = RegDB;
+  r.HCounter = HCounter;
+  r.VCounter = VCounter;
+  r.SetPText(RegP);
+  return r;
+}
+
+void TSNESTraceFileLine::WriteXml(TXmlWriter& writer, const TItemRegisters* registers) const {
+  TTraceFileLine::WriteXml(writer, registers);
+  if (registers) {
+    writer.Attribute("A", std::to_string(registers->A));
+    writer.Attribute("X", std::to_string(registers->X));
+    writer.Attribute("Y", std::to_string(registers->Y));
+    writer.Attribute("S", std::to_string(registers->S));
+    writer.Attribute("D", std::to_string(registers->D));
+    writer.Attribute("DB", std::to_string(registers->DB));
+    writer.Attribute("PS", registers->PText());
+    writer.Attribute("HC", std::to_string(registers->HCounter));
+    writer.Attribute("VC", std::to_string(registers->VCounter));
+  } else {
+    writer.Attribute("A", std::to_string(RegA));
+    writer.Attribute("X", std::to_string(RegX));
+    writer.Attribute("Y", std::to_string(RegY));
+    writer.Attribute("S", std::to_string(RegS));
+    writer.Attribute("D", std::to_string(RegD));
+    writer.Attribute("DB", std::to_string(RegDB));
+    writer.Attribute("PS", RegP);
+    writer.Attribute("HC", std::to_string(HCounter));
+    writer.Attribute("VC", std::to_string(VCounter));
+  }
   writer.Attribute("indexed", Indexed ? "TRUE" : "FALSE");
+}
+
+namespace {
+// A register whose attribute is absent or empty keeps its value.
+template <typename T>
+void ReadRegister(const TXmlAttributes& element, std::string_view name, T& reg) {
+  auto value = element.Attribute(name);
+  if (value && !value->empty()) reg = static_cast<T>(StrToInt(*value));
+}
+}  // namespace
+
+void TSNESTraceFileLine::ReadRegisterAttributes(const TXmlAttributes& element, TItemRegisters& r) {
+  ReadRegister(element, "A", r.A);
+  ReadRegister(element, "X", r.X);
+  ReadRegister(element, "Y", r.Y);
+  ReadRegister(element, "S", r.S);
+  ReadRegister(element, "D", r.D);
+  ReadRegister(element, "DB", r.DB);
+  if (auto p = element.Attribute("PS")) r.SetPText(*p);
+  ReadRegister(element, "HC", r.HCounter);
+  ReadRegister(element, "VC", r.VCounter);
 }
 
 void TSNESTraceFileLine::ReadXml(TLineOwner& owner, const TXmlAttributes& element) {
   TTraceFileLine::ReadXml(owner, element);
-  // A register whose attribute is absent or empty keeps its value.
-  auto read = [&element](std::string_view name, auto& reg) {
-    auto value = element.Attribute(name);
-    if (value && !value->empty())
-      reg = static_cast<std::remove_reference_t<decltype(reg)>>(StrToInt(*value));
-  };
-  read("A", RegA);
-  read("X", RegX);
-  read("Y", RegY);
-  read("S", RegS);
-  read("D", RegD);
-  read("DB", RegDB);
-  read("HC", HCounter);
-  read("VC", VCounter);
+  ReadRegister(element, "A", RegA);
+  ReadRegister(element, "X", RegX);
+  ReadRegister(element, "Y", RegY);
+  ReadRegister(element, "S", RegS);
+  ReadRegister(element, "D", RegD);
+  ReadRegister(element, "DB", RegDB);
+  ReadRegister(element, "HC", HCounter);
+  ReadRegister(element, "VC", VCounter);
   RegP.assign(element.Attribute("PS").value_or(std::string_view()));
   Indexed = element.Attribute("indexed") == "TRUE";
 }

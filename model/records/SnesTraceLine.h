@@ -28,7 +28,13 @@ class TSNESTraceFileLine : public TTraceFileLine {
   bool IsReturn() const override;
   std::string DisplayText() const override;
   int64_t BranchDisplacement(TLineOwner& owner) override;
-  void WriteXml(TXmlWriter& writer) const override;
+  using TTraceFileLine::WriteXml;
+  void WriteXml(TXmlWriter& writer, const TItemRegisters* registers) const override;
+  std::optional<TItemRegisters> RecordedRegisters() const override;
+  // Reads the register attributes of a `traceline` element over `registers`: an attribute
+  // that is absent (or, for a number, empty) leaves its register as it is. Throws
+  // EConvertError for a number that does not convert.
+  static void ReadRegisterAttributes(const TXmlAttributes& element, TItemRegisters& registers);
   std::string RegisterKey() const override;
   bool IsCall() const override;
   virtual void ParseRegisters(TLineOwner& owner, std::string_view text);

@@ -110,6 +110,17 @@ std::string TTraceFileLine::CutErrorMessage(std::string_view text, const TLogLin
   return message;
 }
 
+void TTraceFileLine::CheckInstructionXml(const TXmlAttributes& element) {
+  // In the order the attributes are written, which the stream reader looks up fastest.
+  RequiredInt(element, "textcolor");
+  RequiredInt(element, "offset");
+  RequiredInt(element, "opcodeval");
+  RequiredInt(element, "opcodelen");
+  RequiredText(element, "opcodelabel");
+  if (auto target = element.Attribute("targetoffset"); target != "-1")
+    StrToInt(target.value_or(std::string_view()));
+}
+
 void TTraceFileLine::ReadXml(TLineOwner& owner, const TXmlAttributes& element) {
   SetIsComment(element.Attribute("isComment") == "TRUE");
   comment_.assign(element.Attribute("comment").value_or(std::string_view()));
@@ -165,7 +176,7 @@ void TTraceFileLine::ReadCommentFields(const TXmlAttributes& element) {
   }
 }
 
-void TTraceFileLine::WriteXml(TXmlWriter& writer) const {
+void TTraceFileLine::WriteXml(TXmlWriter& writer, const TItemRegisters*) const {
   writer.StartElement("traceline");
   writer.Attribute("linetext", lineText_);
   writer.Attribute("textcolor", std::to_string(textColor_));

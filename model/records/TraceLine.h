@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "records/ItemRegisters.h"
+
 namespace orvanel {
 
 class TScopeNode;
@@ -66,6 +68,9 @@ class TTraceFileLine {
   // Creation from a `traceline` element. Throws EConvertError for missing or non-numeric
   // attributes as the file format demands.
   static std::unique_ptr<TTraceFileLine> FromXml(TLineOwner& owner, const TXmlAttributes& element);
+  // Throws what FromXml throws for the element of an instruction line, without making one
+  // (a reader that already holds the record of the element's offset checks the element so).
+  static void CheckInstructionXml(const TXmlAttributes& element);
 
   // --- virtual operations -------------------------------------------------------------
   virtual std::string OffsetText() const;  // base: empty
@@ -89,7 +94,13 @@ class TTraceFileLine {
   virtual int64_t BranchDisplacement(TLineOwner&) { return 0; }
   // Starts the `traceline` element and writes its attributes; the caller writes the
   // children and ends the element.
-  virtual void WriteXml(TXmlWriter& writer) const;
+  void WriteXml(TXmlWriter& writer) const { WriteXml(writer, nullptr); }
+  // The same for one tree item of the record: its own registers, when given, stand in place
+  // of the record's; every other attribute is the record's.
+  virtual void WriteXml(TXmlWriter& writer, const TItemRegisters* registers) const;
+  // The registers the line's log line (or element) recorded; none for a line that holds no
+  // registers (the plain comment line).
+  virtual std::optional<TItemRegisters> RecordedRegisters() const { return std::nullopt; }
   virtual std::string RegisterKey() const { return {}; }
   virtual bool IsCall() const { return false; }
 

@@ -60,6 +60,7 @@ TTreeItem* TCodeTree::NewItem(TTraceFileLine* line) {
   item->line_ = line;
   item->live_ = true;
   item->Cut = item->Expanded = item->Selected = false;
+  item->hasRegisters_ = false;
   if (line) {
     ++line->itemCount_;
     line->ownItem_ = item;  // the item added most recently stands for the record
@@ -286,6 +287,18 @@ void TCodeTree::Delete(const std::vector<TTreeItem*>& items,
   if (selectionTouched) {
     std::erase_if(selection_, [](TTreeItem* x) { return !x->live_; });
     if (Telling()) Tell([](TTreeListener& l) { l.SelectionChanged(); });
+  }
+}
+
+void TCodeTree::Rebind(TTreeItem* item, TTraceFileLine* line) {
+  if (TTraceFileLine* old = item->line_) {
+    --old->itemCount_;
+    if (old->ownItem_ == item) old->ownItem_ = nullptr;
+  }
+  item->line_ = line;
+  if (line) {
+    ++line->itemCount_;
+    line->ownItem_ = item;
   }
 }
 

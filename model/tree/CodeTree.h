@@ -59,6 +59,17 @@ class TTreeItem {
   TTreeItem* PrevSibling() const;
   int Level() const;  // 0 for a top-level item
 
+  // The registers this execution recorded (its own log line or `traceline` element); none
+  // for a comment line and for an item given none.
+  const TItemRegisters* Registers() const {
+    return hasRegisters_ && line_ && !line_->IsComment() ? &registers_ : nullptr;
+  }
+  void SetRegisters(const TItemRegisters& registers) {
+    registers_ = registers;
+    hasRegisters_ = true;
+  }
+  void ClearRegisters() { hasRegisters_ = false; }
+
   // Per-item state the views need.
   bool Cut = false;
   bool Expanded = false;
@@ -74,6 +85,8 @@ class TTreeItem {
   bool live_ = false;
   bool detachMark_ = false;  // leaving its parent in the batch under way
   bool parentMark_ = false;  // a parent of items of that batch
+  bool hasRegisters_ = false;
+  TItemRegisters registers_;
 };
 
 class TCodeTree {
@@ -118,6 +131,8 @@ class TCodeTree {
   void Delete(const std::vector<TTreeItem*>& items,
               const std::function<void(TTreeItem*)>& gone = nullptr);
   void Clear();
+  // Makes the item show another record (the record counts and own items follow).
+  void Rebind(TTreeItem* item, TTraceFileLine* line);
 
   // True when `ancestor` is `item` or one of its ancestors.
   static bool IsSelfOrAncestor(const TTreeItem* ancestor, const TTreeItem* item);

@@ -186,6 +186,7 @@ class TXmlStreamReader : public TXmlAttributes {
   bool empty_ = false;
   int line_ = 0;
   std::vector<std::pair<std::string, std::string>> attrs_;  // kept from element to element
+  mutable size_t nextLookup_ = 0;                           // where Attribute() starts
   const std::vector<std::pair<std::string, std::string>> noAttributes_;
 };
 

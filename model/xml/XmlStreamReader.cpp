@@ -376,8 +376,15 @@ TXmlStreamReader::TNode TXmlStreamReader::Next() {
 
 std::optional<std::string_view> TXmlStreamReader::Attribute(std::string_view name) const {
   if (kind_ != TNode::Element) return std::nullopt;
-  for (const auto& [attributeName, value] : attrs_) {
-    if (attributeName == name) return std::string_view(value);
+  // Readers ask for attributes mostly in the order they were written: the search starts after
+  // the last one found. Names are unique in an element (the parser refuses a repeated one).
+  const size_t n = attrs_.size();
+  for (size_t k = 0, i = nextLookup_; k < n; ++k, ++i) {
+    if (i >= n) i = 0;
+    if (attrs_[i].first == name) {
+      nextLookup_ = i + 1;
+      return std::string_view(attrs_[i].second);
+    }
   }
   return std::nullopt;
 }
