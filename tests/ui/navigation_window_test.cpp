@@ -181,6 +181,33 @@ TEST_F(NavigationWindowTest, OffsetSearchMessagesAndNumbers) {
   EXPECT_FALSE(find->FindNextOn());
 }
 
+TEST_F(NavigationWindowTest, GotosBorrowTheOffsetSearchDirectionAndFindNextState) {
+  TTreeItem* from = Find([&](const TTreeItem& it) {
+    return it.Line()->Successor() && it.Line()->Offset() + it.Line()->OpcodeLen() !=
+                                         Project()->Tree().First()->Line()->Offset();
+  });
+  ASSERT_NE(from, nullptr);
+  const int64_t next = from->Line()->Offset() + from->Line()->OpcodeLen();
+  const size_t n = Project()->Tree().Count();
+  Trigger("ByOffset1");
+  ui::TFindDialog* find = FindDialog("FDOffset");
+  find->SetUp(true);
+  find->SetFindText(QString::fromStdString(DollarHex(next)));
+  find->BtnFindNext->click();  // find-next is on from here
+  ASSERT_TRUE(find->FindNextOn());
+  // Up from the position after SearchPos: the last line with that offset.
+  window->NavigationPanels().State.SearchPos = static_cast<int32_t>(n - 2);
+  tree->SelectNode(from);
+  Trigger("GotoNextOpCode1");
+  EXPECT_EQ(Selected(), Project()->FindNodeByOffset(-1, n - 1, next));
+  // Closed with up chosen: the gotos look at the first node only.
+  find->BtnCancel->click();
+  tree->SelectNode(from);
+  Trigger("GotoNextOpCode1");
+  EXPECT_EQ(fake.Messages.back(), "Offset " + IntToHex(next, 6) + " not present.");
+  EXPECT_EQ(Selected(), from) << "a miss leaves the selection";
+}
+
 TEST_F(NavigationWindowTest, TextSearchSelectsAndReportsTheEnd) {
   EXPECT_EQ(Action("ext1")->shortcut(), QKeySequence("Ctrl+Alt+E"));
   Trigger("ext1");
