@@ -96,13 +96,17 @@ void MeasureView(const TGeneratedLog& log, std::map<std::string, double>& v) {
   v["view_heap_kb"] = viewHeap / 1024.0;
   // Mostly the window's backing store: the same for any size of tree.
 
-  // The widest branch of the top level: expanded, then closed again.
+  // The widest branch of the tree (its calling lines opened first, not timed): expanded, then
+  // closed again.
   TTreeItem* widest = nullptr;
-  for (TTreeItem* top : tree.TopLevel())
-    if (!widest || top->Children().size() > widest->Children().size()) widest = top;
+  tree.ForEach([&](TTreeItem* item) {
+    if (!widest || item->Children().size() > widest->Children().size()) widest = item;
+  });
+  view.SelectNode(widest);
   const QModelIndex widestIndex = view.IndexOf(widest);
   view.scrollTo(widestIndex, QAbstractItemView::PositionAtTop);
   Paint(view);
+  v["widest_level"] = widest->Level();
   const int64_t heapCollapsed = HeapInUseBytes();
   t = Now();
   view.expand(widestIndex);
