@@ -256,6 +256,16 @@ TEST_F(NavigationWindowTest, QuickTargetListBesideTheLineClosesOnEscapeAndSelect
   tree->SelectNode(other);
   EXPECT_FALSE(list->isVisible()) << "a selection change closes the list";
 
+  // A click outside any item only closes the list.
+  tree->SelectNode(jump);
+  emit tree->QuickTargetRequested();
+  ASSERT_TRUE(list->isVisible());
+  TTreeItem* before = Selected();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                    QPoint(5, list->viewport()->height() - 2));
+  EXPECT_FALSE(list->isVisible());
+  EXPECT_EQ(Selected(), before);
+
   // A click on an item goes to the first line with its offset.
   tree->SelectNode(jump);
   emit tree->QuickTargetRequested();
