@@ -12,16 +12,19 @@
 
 namespace {
 
-// A line inside a called routine that refers to an address: something worth showing.
+// A line inside a called routine that touches a named hardware register (or, without the
+// register file, one that refers to an address): something worth showing.
 orvanel::TTreeItem* LineToShow(orvanel::TProject& project) {
   orvanel::TCodeTree& tree = project.Tree();
-  int seen = 0;
+  orvanel::TTreeItem* withTarget = nullptr;
+  int targets = 0;
   for (orvanel::TTreeItem* item = tree.First(); item; item = tree.NextInOrder(item)) {
     const orvanel::TTraceFileLine* line = item->Line();
-    if (item->Level() >= 2 && line && !line->IsComment() && line->HasTarget() && ++seen == 3)
-      return item;
+    if (item->Level() < 2 || !line || line->IsComment() || !line->HasTarget()) continue;
+    if (!line->RegisterName().empty()) return item;
+    if (++targets == 3) withTarget = item;
   }
-  return tree.First();
+  return withTarget ? withTarget : tree.First();
 }
 
 }  // namespace
