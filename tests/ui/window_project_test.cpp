@@ -249,13 +249,25 @@ TEST_F(WindowTest, CloseWaitsWhileALongOperationRuns) {
   EXPECT_TRUE(Close(*window));
 }
 
-TEST_F(WindowTest, CloseYesWhoseSaveIsCancelledKeepsTheWindowOpen) {
+TEST_F(WindowTest, ASaveWhoseDialogIsCancelledKeepsWhatItWasToSave) {
   NewProject();
+  // Closing: Yes, then the save dialog is cancelled: the window stays open.
   fake.Answers = {TAnswer::Yes};
   fake.DialogFiles.clear();
   EXPECT_FALSE(Close(*window));
-  fake.Answers = {TAnswer::No};
+  // Close Project, Open Project and New save first; cancelled, the project stays open.
+  for (const char* command : {"CloseProject1", "OpenProjectFile1", "SNESProjectFile1"}) {
+    fake.DialogFiles.clear();
+    Trigger(command);
+    EXPECT_NE(Project(), nullptr) << command;
+    EXPECT_TRUE(Enabled("SaveProjectFile1")) << command;
+  }
+  // Yes with the names given saves and closes.
+  fake.Answers = {TAnswer::Yes};
+  fake.DialogFiles = {Path("p.tlm"), Path("p.tfd"), Path("p.tfp")};
   EXPECT_TRUE(Close(*window));
+  EXPECT_TRUE(Exists(Path("p.tfp")));
+  EXPECT_TRUE(Exists(Path("p.tfd")));
 }
 
 TEST_F(WindowTest, AFailingSaveShowsItsMessageAndKeepsTheProject) {
