@@ -246,8 +246,6 @@ class TForm1 : public QMainWindow {
   bool CloseLogFile();
   // The close question; true when the window may close.
   bool FormCloseQuery();
-  // Whether the focused widget lies in the code tree or the code cache tree.
-  bool TreeHasFocus() const;
   QAction* ContextShortcutFor(const QKeySequence& keys) const;
 
   TQtUserInterface ui_{this};

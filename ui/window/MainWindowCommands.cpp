@@ -285,13 +285,6 @@ void TForm1::EnableProjectCommands(bool enabled) {
 
 // --- shortcut precedence ---------------------------------------------------------------------
 
-bool TForm1::TreeHasFocus() const {
-  QWidget* focus = QApplication::focusWidget();
-  for (QWidget* tree : {static_cast<QWidget*>(codeTree_), static_cast<QWidget*>(codeCacheTree_)})
-    if (focus && (focus == tree || tree->isAncestorOf(focus))) return true;
-  return false;
-}
-
 QAction* TForm1::ContextShortcutFor(const QKeySequence& keys) const {
   for (QAction* action : {CreateOffsetLabelatLine1, ForTargetOffset1, SetLineScope1, Cut2, Copy2,
                           Paste2, PasteAsChildrenOfselectednode1, FindStartNode1, FindTargetNode1,
