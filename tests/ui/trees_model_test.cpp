@@ -133,6 +133,10 @@ TEST(TreesModel, DropsOntoTheCodeCacheAndClosingTheLogFollowTheTree) {
   ASSERT_TRUE(target.dropMimeData(mime.get(), Qt::CopyAction, -1, 0, {}));
   ExpectSameAsTree(*cacheView->model(), cache.Tree());
   EXPECT_EQ(cache.Tree().TopLevel().size(), 2u);
+  // Each view refuses the other tree's nodes.
+  EXPECT_FALSE(shown.view->IndexOf(cache.Tree().First()).isValid());
+  shown.view->SelectNode(cache.Tree().First());
+  EXPECT_FALSE(cache.Tree().First()->Selected);
   EXPECT_GT(cache.Tree().Count(), 2u);  // with their subtrees
   // A drag whose nodes are deleted meanwhile carries none of them.
   tree.Select(tree.TopLevel()[0], false);

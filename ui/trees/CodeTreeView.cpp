@@ -113,12 +113,13 @@ void TCodeTreeView::SelectNode(TTreeItem* node) {
     project->Tree().ClearSelection();
     return;
   }
+  if (!Holds(node)) return;  // a node of another tree (the code cache's, say)
   // Open every closed ancestor with one layout, not one per level.
   std::vector<TTreeItem*> chain;
   for (TTreeItem* p = node->Parent(); p; p = p->Parent()) chain.push_back(p);
   bool opening = false;
   for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-    QModelIndex index = IndexOf(*it);
+    QModelIndex index = model_->IndexOf(*it);
     if (isExpanded(index)) continue;
     if (!opening) {
       scheduleDelayedItemsLayout();
@@ -127,7 +128,7 @@ void TCodeTreeView::SelectNode(TTreeItem* node) {
     expand(index);
   }
   project->Tree().Select(node, false);
-  const QModelIndex index = IndexOf(node);
+  const QModelIndex index = model_->IndexOf(node);
   SetCurrentQuietly(index);
   scrollTo(index, QAbstractItemView::EnsureVisible);
 }
@@ -195,7 +196,8 @@ TCodeRowLayout TCodeTreeView::RowLayout(const TTreeItem* item, const QRect& row)
 }
 
 QRect TCodeTreeView::NodeRect(TTreeItem* node) const {
-  return node ? visualRect(IndexOf(node)) : QRect();
+  const QModelIndex index = IndexOf(node);
+  return index.isValid() ? visualRect(index) : QRect();
 }
 
 QRect TCodeTreeView::TextRect(TTreeItem* node) const {
@@ -203,8 +205,17 @@ QRect TCodeTreeView::TextRect(TTreeItem* node) const {
   return row.isValid() ? RowLayout(node, row).Text : QRect();
 }
 
+bool TCodeTreeView::Holds(const TTreeItem* node) const {
+  TProject* project = Project();
+  if (!node || !project) return false;
+  const TTreeItem* top = node;
+  while (top->Parent()) top = top->Parent();
+  const auto& topLevel = project->Tree().TopLevel();
+  return top->Row() < topLevel.size() && topLevel[top->Row()] == top;
+}
+
 QModelIndex TCodeTreeView::IndexOf(TTreeItem* node) const {
-  return model_->IndexOf(node);
+  return Holds(node) ? model_->IndexOf(node) : QModelIndex();
 }
 
 TTreeItem* TCodeTreeView::NodeAt(const QModelIndex& index) const {

@@ -58,8 +58,11 @@ class TCodeTreeView : public QTreeView {
   QRect NodeRect(TTreeItem* node) const;
   // Where the node's text is drawn, in viewport coordinates; empty when it is not shown.
   QRect TextRect(TTreeItem* node) const;
+  // The node's index; none for a node of another tree.
   QModelIndex IndexOf(TTreeItem* node) const;
   TTreeItem* NodeAt(const QModelIndex& index) const;
+  // Whether the node belongs to the tree shown (a walk up its parents).
+  bool Holds(const TTreeItem* node) const;
   // Draws the shown rows again (colours or cut marks changed).
   void RepaintNodes();
   using QTreeView::edit;  // edit(index): renames the line if it is a comment line
