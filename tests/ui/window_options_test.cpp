@@ -124,6 +124,38 @@ TEST_F(WindowOptionsTest, OkRecoloursTheLinesStoresTheNameAndLeavesTheProjectSav
   EXPECT_EQ(fake.BusyDepth, 0);
 }
 
+TEST_F(WindowOptionsTest, BlueBackBranchesStillOfferGotoTargetNode) {
+  TTreeItem* branch = nullptr;
+  TTreeItem* plain = nullptr;
+  Project()->Tree().ForEach([&](TTreeItem* item) {
+    const TTraceFileLine* line = item->Line();
+    if (!branch && line->HasTarget() && line->TextColor() == kOlive) branch = item;
+    if (!plain && !line->IsComment() && line->TextColor() == 0) plain = item;
+  });
+  ASSERT_NE(branch, nullptr);
+  ASSERT_NE(plain, nullptr);
+  onDialog = [&](QDialog& dialog) {
+    if (auto* colours = dynamic_cast<QColorDialog*>(&dialog)) {
+      colours->setCurrentColor(Qt::blue);
+      return int(QDialog::Accepted);
+    }
+    auto& options = dynamic_cast<ui::TformOption&>(dialog);
+    ClickEntry(options.LBItemColors, 2);
+    options.BtnDefColor->click();
+    return int(QDialog::Accepted);
+  };
+  Trigger("Options1");
+  ASSERT_EQ(branch->Line()->TextColor(), kBlue);
+  auto menuOffers = [&](TTreeItem* item) {
+    window->CodeTree()->SelectNode(item);
+    emit window->CodeTree()->customContextMenuRequested(QPoint(2, 2));
+    window->PopupMenuCodeTree->close();
+    return window->FindTargetNode1->isVisible();
+  };
+  EXPECT_TRUE(menuOffers(branch));
+  EXPECT_FALSE(menuOffers(plain));
+}
+
 TEST_F(WindowTest, ProgressBarStandsInForTheCodeTreeWhileItRuns) {
   NewProject();
   ASSERT_TRUE(window->CodeTree()->isVisible());
