@@ -92,9 +92,16 @@ TEST(TreesModel, MovesPastesAndDropsKeepTheViewInStep) {
   tree.MoveBefore({top[1], top[2]}, top[6]);
   shown.Check();
   EXPECT_TRUE(shown.view->isExpanded(shown.view->IndexOf(top[1])));
-  // Scattered nodes leave run by run and come back as one run, under another parent.
+  // Scattered nodes leave run by run and come back as one run, under another parent, with
+  // their open branches open again.
+  ASSERT_TRUE(top[3]->HasChildren());
   tree.MoveAsLastChildren({top[7], top[3], top[9]}, top[5]->Children().front());
   shown.Check();
+  EXPECT_TRUE(shown.view->isExpanded(shown.view->IndexOf(top[5]->Children().front())));
+  EXPECT_TRUE(shown.view->isExpanded(shown.view->IndexOf(top[3])));
+  TTreeItem* inner = top[3]->Children()[top[3]->Children().size() - 2];
+  ASSERT_TRUE(inner->HasChildren());
+  EXPECT_TRUE(shown.view->isExpanded(shown.view->IndexOf(inner)));
   // Downward in one parent, and upward.
   top = tree.TopLevel();
   tree.MoveBefore({top[0]}, top.back());

@@ -52,7 +52,10 @@ TCodeTreeView::TCodeTreeView(QWidget* parent) : QTreeView(parent) {
   });
   // A move opens the parent that takes the nodes (the tree marks it expanded).
   connect(model_, &QAbstractItemModel::rowsInserted, this,
-          [this](const QModelIndex& parent, int, int) { OpenIfExpanded(parent); });
+          [this](const QModelIndex& parent, int first, int last) {
+            OpenIfExpanded(parent);
+            ReopenRows(parent, first, last);
+          });
   connect(model_, &QAbstractItemModel::rowsMoved, this,
           [this](const QModelIndex&, int, int, const QModelIndex& to, int) { OpenIfExpanded(to); });
 }
@@ -224,6 +227,25 @@ TTreeItem* TCodeTreeView::NodeAt(const QModelIndex& index) const {
 
 void TCodeTreeView::RepaintNodes() {
   viewport()->update();
+}
+
+// Nodes that left their places run by run come back as new rows: the branches that were open
+// open again (only open branches are walked, so the walk costs what the rows shown cost).
+void TCodeTreeView::ReopenRows(const QModelIndex& parent, int first, int last) {
+  std::vector<TTreeItem*> open;
+  for (int row = first; row <= last; ++row) {
+    TTreeItem* item = NodeAt(model_->index(row, 0, parent));
+    if (item && item->Expanded && item->HasChildren()) open.push_back(item);
+  }
+  if (open.empty()) return;
+  scheduleDelayedItemsLayout();  // one layout for all of them
+  while (!open.empty()) {
+    TTreeItem* item = open.back();
+    open.pop_back();
+    expand(model_->IndexOf(item));
+    for (TTreeItem* child : item->Children())
+      if (child->Expanded && child->HasChildren()) open.push_back(child);
+  }
 }
 
 void TCodeTreeView::OpenIfExpanded(const QModelIndex& parent) {

@@ -105,6 +105,7 @@ class TCodeTreeView : public QTreeView {
  private:
   void TreeSelectionChanged();
   void OpenIfExpanded(const QModelIndex& parent);
+  void ReopenRows(const QModelIndex& parent, int first, int last);
   // Selects by a click or a key: alone, added (Ctrl) or up to the item from the anchor (Shift).
   void SelectBy(TTreeItem* item, Qt::KeyboardModifiers modifiers);
   void SetCurrentQuietly(const QModelIndex& index);
