@@ -19,6 +19,7 @@
 #include "logic/StatusTexts.h"
 #include "logic/TreePositions.h"
 #include "project/ProjectSession.h"
+#include "records/ItemRegisters.h"
 
 namespace orvanel::bench {
 namespace {
@@ -123,9 +124,8 @@ void Navigate(benchmark::State& state, const TGeneratedLog& log) {
         select.Time([&] {
           auto effects = nav.SelectionChanged(item);
           if (effects.UpdatePanels) {
-            auto registers = nav::RegisterValuesOf(*item);
-            auto texts = nav::CpuStatusTexts(*registers);
-            auto status = nav::StatusOffsetText(line.OffsetText());
+            auto texts = StatusTexts(*item->Registers());
+            auto status = OffsetStatusText(line);
             auto memo = nav::CommentToMemo(line.Comment());
             benchmark::DoNotOptimize(texts);
             benchmark::DoNotOptimize(status);

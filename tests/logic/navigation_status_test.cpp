@@ -7,57 +7,36 @@
 #include "logic/NavigationState.h"
 #include "logic/StatusTexts.h"
 #include "project/SnesProject.h"
+#include "records/ItemRegisters.h"
 
 namespace orvanel::nav {
 namespace {
 
-TEST(NavigationStatus, RegisterLabelsArePaddedUpperCaseHexAndPlainDecimal) {
-  TRegisterValues r;
-  r.A = 0x00FF;
-  r.X = 0xABCD;
-  r.Y = 0;
-  r.D = 0x1F00;
-  r.DB = 0x7E;
-  r.S = 0x01FF;
-  r.P = "envMXdIzc";
-  r.HCounter = 5;
-  r.VCounter = 261;
-  TCpuStatusTexts t = CpuStatusTexts(r);
-  EXPECT_EQ(t.A, "A : $00FF");
-  EXPECT_EQ(t.X, "X : $ABCD");
-  EXPECT_EQ(t.Y, "Y : $0000");
-  EXPECT_EQ(t.D, "D : $1F00");
-  EXPECT_EQ(t.DB, "DB : $7E");
-  EXPECT_EQ(t.S, "S : $01FF");
-  EXPECT_EQ(t.PS, "PS : envMXdIzc");
-  EXPECT_EQ(t.HC, "HC : 5");
-  EXPECT_EQ(t.VC, "VC : 261");
-  TCpuStatusTexts start;
-  EXPECT_EQ(start.DB, "DB :");
-  EXPECT_EQ(StatusOffsetText("$008000"), "Offset :$008000");
-}
-
-TEST(NavigationStatus, RegistersComeFromTheLineAndNotFromACommentLine) {
+TEST(NavigationStatus, EachExecutionShowsItsOwnRegistersAndACommentLineKeepsThePanels) {
   test::TFakeUserInterface ui;
   std::string line =
       "$00/8000  EA                NOP                  A:00FF X:0001 Y:0002 D:0300 DB:7E S:01FB "
       "P:envMXdizc HC:0005 VC:0120 FC:00";
   test::TLogBuilder log;
-  log.Raw(line).Raw("--- frame 2 ---").Raw(line);
+  std::string again = line;
+  again.replace(again.find("A:00FF"), 6, "A:1234");
+  log.Raw(line).Raw("--- frame 2 ---").Raw(again);
   auto project = test::ConvertedProject(ui, log.Text());
   ASSERT_TRUE(ui.Messages.empty()) << ui.Messages.front();
   const auto& top = project->Tree().TopLevel();
   ASSERT_EQ(top.size(), 3u);
   ASSERT_TRUE(top[1]->Line()->IsComment());
-  auto values = RegisterValuesOf(*top[0]);
-  ASSERT_TRUE(values.has_value());
-  TCpuStatusTexts t = CpuStatusTexts(*values);
+  ASSERT_NE(top[0]->Registers(), nullptr);
+  TStatusTexts t = StatusTexts(*top[0]->Registers());
   EXPECT_EQ(t.A, "A : $00FF");
   EXPECT_EQ(t.DB, "DB : $7E");
   EXPECT_EQ(t.S, "S : $01FB");
   EXPECT_EQ(t.PS, "PS : envMXdizc");
   EXPECT_EQ(t.HC.rfind("HC : ", 0), 0u);
-  EXPECT_FALSE(RegisterValuesOf(*top[1]).has_value());
+  EXPECT_EQ(top[1]->Registers(), nullptr);
+  ASSERT_NE(top[2]->Registers(), nullptr);
+  EXPECT_EQ(StatusTexts(*top[2]->Registers()).A, "A : $1234") << "the second execution's own A";
+  EXPECT_EQ(OffsetStatusText(*top[2]->Line()), "Offset :$008000");
 
   TNavigationState nav;
   nav.Open(*project);

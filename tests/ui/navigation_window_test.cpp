@@ -14,6 +14,7 @@
 #include "WindowFixture.h"
 #include "base/TextUtils.h"
 #include "dialogs/FindDialog.h"
+#include "records/ItemRegisters.h"
 #include "records/Scope.h"
 #include "trees/CodeTreeView.h"
 #include "trees/ScopeTreeView.h"
@@ -106,6 +107,30 @@ TEST_F(NavigationWindowTest, StatusBarRegistersAndMemoShowTheSelectedLine) {
   Trigger("TBSaveComment");
   EXPECT_EQ(comment->Line()->Comment(), "first\r\nsecond");
   EXPECT_FALSE(Project()->Saved());
+}
+
+// Two executions of one instruction (one record, two items) each show their own registers.
+TEST_F(NavigationWindowTest, TheCpuStatusPanelShowsTheSelectedExecutionsOwnRegisters) {
+  TTreeItem* first = Instruction(0);
+  TTreeItem* again = nullptr;
+  Project()->Tree().ForEach([&](TTreeItem* it) {
+    if (!again && it != first && it->Line() == first->Line() && it->Registers() &&
+        !(*it->Registers() == *first->Registers()))
+      again = it;
+  });
+  ASSERT_NE(again, nullptr) << "the trace runs its first instruction again with other registers";
+  tree->SelectNode(first);
+  const QString firstTexts = window->LabelA->text() + window->LabelX->text() +
+                             window->LabelHC->text() + window->LabelVC->text();
+  EXPECT_EQ(window->LabelHC->text().toStdString(), StatusTexts(*first->Registers()).HC);
+  tree->SelectNode(again);
+  const TStatusTexts t = StatusTexts(*again->Registers());
+  EXPECT_EQ(window->LabelHC->text().toStdString(), t.HC);
+  EXPECT_EQ(window->LabelVC->text().toStdString(), t.VC);
+  EXPECT_EQ(window->LabelA->text().toStdString(), t.A);
+  EXPECT_NE(window->LabelA->text() + window->LabelX->text() + window->LabelHC->text() +
+                window->LabelVC->text(),
+            firstTexts);
 }
 
 TEST_F(NavigationWindowTest, GotoCommandsAndTheirMessages) {

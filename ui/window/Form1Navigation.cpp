@@ -21,6 +21,7 @@
 #include "logic/StatusTexts.h"
 #include "logic/TreePositions.h"
 #include "project/SnesProject.h"
+#include "records/ItemRegisters.h"
 #include "records/Scope.h"
 #include "trees/CodeTreeView.h"
 #include "trees/ScopeTreeView.h"
@@ -107,11 +108,12 @@ void TForm1::CodeTreeChange(orvanel::TTreeItem* node) {
 }
 
 void TForm1::ShowLineStatus(TTreeItem* node) {
-  const std::optional<nav::TRegisterValues> registers = nav::RegisterValuesOf(*node);
-  if (!registers) return;  // a comment line: the panels keep the line shown before
+  // The item's own execution: a loop's third turn shows the third turn's registers.
+  const TItemRegisters* registers = node->Registers();
+  if (!registers || !node->Line()) return;  // a comment line: the panels keep what they show
   const TTraceFileLine& line = *node->Line();
-  SetStatusText(0, QString::fromStdString(nav::StatusOffsetText(line.OffsetText())));
-  const nav::TCpuStatusTexts t = nav::CpuStatusTexts(*registers);
+  SetStatusText(0, QString::fromStdString(OffsetStatusText(line)));
+  const TStatusTexts t = StatusTexts(*registers);
   LabelA->setText(QString::fromStdString(t.A));
   LabelX->setText(QString::fromStdString(t.X));
   LabelY->setText(QString::fromStdString(t.Y));
