@@ -6,7 +6,10 @@
 
 namespace orvanel {
 
-inline constexpr char kSymbolImportFilter[] = "Symbol Files|*.sym;*.mlb;*.lbl;*.txt|Any File|*.*";
+// Every format is recognised by its content; the entries only narrow what the dialog lists.
+inline constexpr char kSymbolImportFilter[] =
+    "Symbol Files|*.sym;*.mlb;*.lbl;*.txt|WLA-DX or asar Symbol File|*.sym|"
+    "no$sns Symbol File|*.sym|ca65 Label File|*.lbl;*.txt|Label File|*.mlb|Any File|*.*";
 // The entries in TSymbolFormat order: the chosen entry is the format written.
 inline constexpr char kSymbolExportFilter[] =
     "WLA-DX Symbol File|*.sym|Label File|*.mlb|Symbol File with Comments|*.sym";

@@ -21,6 +21,11 @@ bool TFakeUserInterface::ExecuteFileDialog(TFileDialog& dialog) {
   DialogFiles.pop_front();
   if (name.empty()) return false;
   dialog.FileName = name;
+  dialog.FilterIndex = 0;
+  if (!DialogFilterIndexes.empty()) {
+    dialog.FilterIndex = DialogFilterIndexes.front();
+    DialogFilterIndexes.pop_front();
+  }
   return true;
 }
 

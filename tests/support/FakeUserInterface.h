@@ -34,6 +34,7 @@ class TFakeUserInterface : public TUserInterface {
   std::deque<TAnswer> Answers;                    // answers to give, Yes when empty
   std::vector<std::string> DialogTitles;          // titles of the file dialogs shown
   std::deque<std::string> DialogFiles;            // names to choose; empty string = cancel
+  std::deque<int> DialogFilterIndexes;            // filter entries to choose; 0 when empty
   int64_t ProgressMaximum = 0;
   int64_t LastProgress = 0;
   bool ProgressShown = false;

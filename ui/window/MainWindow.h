@@ -158,8 +158,9 @@ class TForm1 : public QMainWindow {
   QAction* AddAtLine1 = nullptr;
   QAction* BookmarksSeparator = nullptr;
   QMenu* Export1 = nullptr;
-  QAction* LogFile1 = nullptr;  // carries no action
-  QAction* MapFile1 = nullptr;  // carries no action
+  QAction* LogFile1 = nullptr;  // the listing of the code tree
+  QAction* MapFile1 = nullptr;  // the labels and mappings as a symbol file
+  QAction* ImportSymbols1 = nullptr;
   QAction* Options1 = nullptr;
   QMenu* Help1 = nullptr;
   QAction* About1 = nullptr;
@@ -216,6 +217,10 @@ class TForm1 : public QMainWindow {
   void Paste1Click();
   void PasteAsChildrenOfselectednode1Click();
   void Options1Click();
+  // Symbol files and listings (MainWindowSymbols.cpp).
+  void ImportSymbols1Click();
+  void LogFile1Click();
+  void MapFile1Click();
   void About1Click();
 
  private:

@@ -135,10 +135,13 @@ void TForm1::CreateMenus() {
   BookmarksSeparator = Bookmarks1->addSeparator();
   Actions1->addMenu(Bookmarks1);
   Export1 = NewMenu(Actions1, "Export1", QStringLiteral("Export"));
-  LogFile1 = NewAction("LogFile1", QStringLiteral("Log File"), nullptr);
-  MapFile1 = NewAction("MapFile1", QStringLiteral("Map File"), nullptr);
+  LogFile1 = NewAction("LogFile1", QStringLiteral("Log File"), &TForm1::LogFile1Click);
+  MapFile1 = NewAction("MapFile1", QStringLiteral("Map File"), &TForm1::MapFile1Click);
   Export1->addActions({LogFile1, MapFile1});
   Actions1->addMenu(Export1);
+  ImportSymbols1 = NewAction("ImportSymbols1", QStringLiteral("Import Symbols..."),
+                             &TForm1::ImportSymbols1Click);
+  Actions1->addAction(ImportSymbols1);
   Actions1->addSeparator();
   Options1 = NewAction("Options1", QStringLiteral("Options"), &TForm1::Options1Click);
   Actions1->addAction(Options1);
@@ -276,7 +279,7 @@ void TForm1::EnableProjectCommands(bool enabled) {
     widget->setVisible(enabled);
   for (QAction* action :
        {TBCloseProject, TBSaveProject, Search1->menuAction(), Bookmarks1->menuAction(),
-        CloseLogfile1, CloseProject1, OpenLogFile1, ImportLogFile1, Options1})
+        CloseLogfile1, CloseProject1, OpenLogFile1, ImportLogFile1, Options1, ImportSymbols1})
     action->setEnabled(enabled);
   // The entries of a disabled submenu would still answer their shortcuts.
   for (QAction* action : {ByOffset1, ext1, Register1, Add1, AddAtLine1})

@@ -84,6 +84,8 @@ bool TQtUserInterface::ExecuteFileDialog(TFileDialog& dialog) {
   if (!dialog.DefaultExt.empty()) qt.setDefaultSuffix(Q(dialog.DefaultExt));
   if (ExecDialog(qt) != QDialog::Accepted || qt.selectedFiles().isEmpty()) return false;
   dialog.FileName = qt.selectedFiles().front().toStdString();
+  // Which entry was chosen matters where two entries share a pattern (two kinds of .sym).
+  dialog.FilterIndex = std::max<int>(0, qt.nameFilters().indexOf(qt.selectedNameFilter()));
   return true;
 }
 
