@@ -1,6 +1,7 @@
 // Navigation and search on the project of a generated log: each figure is one press of a
 // command as the window runs it, without widgets (the window only shows the result).
-//  - the first goto after a conversion or an edit works out the positions of all items;
+//  - the first goto after a conversion or an edit works out the positions of all items,
+//    unless its answer lies within the stretch it walks from the first item first;
 //  - a text and a target search that walk the whole tree ("Code Tree Searched!");
 //  - presses whose match lies a few items after the search position, at several places;
 //  - "Goto Next OpCode", "Goto previous Opcode", "Goto Target Node", Back and Forward;
@@ -142,11 +143,61 @@ void Navigate(benchmark::State& state, const TGeneratedLog& log) {
       back.Put(v, "back");
       forward.Put(v, "forward");
 
-      // An edit: the next goto works the positions out again.
-      project->DeleteItems({positions.ItemAt(n / 2)});
+      // The first press after inserting a comment line: the gotos read the positions from
+      // before and the inserted lines. The items are picked while the positions stand; an
+      // insertion frees none.
+      TWorst nextAfterInsert, previousAfterInsert, targetAfterInsert;
+      std::vector<TTreeItem*> picks;
+      for (int i = 0; i < 60; ++i) picks.push_back(positions.ItemAt(random() % n));
+      size_t workedOut = nav.PositionsWorkedOut();
+      for (size_t i = 0; i < picks.size(); ++i) {
+        const TTraceFileLine& line = *picks[i]->Line();
+        project->Tree().Select(picks[i], false);
+        if (!project->InsertComment()) throw std::runtime_error("no comment line inserted");
+        switch (i % 3) {
+          case 0:
+            nextAfterInsert.Time([&] { nav.GotoNextOpcode(line); });
+            break;
+          case 1:
+            previousAfterInsert.Time([&] { nav.GotoPreviousOpcode(line.Offset()); });
+            break;
+          default:
+            targetAfterInsert.Time([&] { nav.TargetNode(line); });
+        }
+      }
+      nextAfterInsert.Put(v, "goto_next_after_insert");
+      previousAfterInsert.Put(v, "goto_previous_after_insert");
+      targetAfterInsert.Put(v, "goto_target_after_insert");
+      v["after_insert_positions_worked_out"] =
+          static_cast<double>(nav.PositionsWorkedOut() - workedOut);
+
+      // The first "Goto Next OpCode" after deleting a line: the positions are dropped, the
+      // goto walks from the first item for a stretch and works them out when the answer
+      // lies further down.
+      TWorst nextAfterDelete;
+      size_t workedOutByPress = 0;
+      for (int i = 0; i < 10; ++i) {
+        const nav::TTreePositions& now = nav.Positions();
+        TTreeItem* doomed = now.ItemAt(random() % now.Count());
+        while (doomed->HasChildren()) doomed = doomed->Children().back();
+        TTreeItem* kept = now.ItemAt(random() % now.Count());
+        if (kept == doomed) continue;
+        project->DeleteItems({doomed});
+        workedOut = nav.PositionsWorkedOut();
+        nextAfterDelete.Time([&] { nav.GotoNextOpcode(*kept->Line()); });
+        workedOutByPress += nav.PositionsWorkedOut() - workedOut;
+      }
+      nextAfterDelete.Put(v, "goto_next_after_delete");
+      v["after_delete_positions_worked_out"] = static_cast<double>(workedOutByPress);
+
+      // An edit: the next goto that needs a position far down works the positions out again.
+      const nav::TTreePositions& now = nav.Positions();
+      project->DeleteItems({now.ItemAt(now.Count() / 2)});
       start = Now();
       cpu = CpuNow();
-      nav.GotoOffset(project->Tree().First()->Line()->Offset());
+      nav.SearchPos = static_cast<int32_t>(project->Tree().Count() - 3);
+      nav.OffsetSearch = {false, true};
+      nav.GotoOffset(project->Tree().LastInOrder()->Line()->Offset());
       v["first_goto_after_delete_s"] = Now() - start;
       v["first_goto_after_delete_cpu_s"] = CpuNow() - cpu;
       v["seconds"] = v["text_whole_tree_s"];

@@ -7,6 +7,7 @@
 #include <string>
 
 namespace orvanel {
+class TCodeTree;
 class TTraceFileLine;
 class TTreeItem;
 struct TPalette;
@@ -51,6 +52,31 @@ TTreeItem* StartNode(const TTreePositions& positions);
 // The record's own item: the item added for it most recently, the one selected wherever the
 // record itself is meant; none once that item was deleted.
 TTreeItem* OwnItem(const TTraceFileLine& record);
+// While the positions are out of date (the tree changed shape since they were worked out),
+// a goto first walks the tree from its first item for at most this many items, which takes
+// a few milliseconds; only an answer further away pays for working the positions out again.
+inline constexpr size_t kLocalWalkLimit = 50000;
+
+// What such a bounded walk decided: the item with its position, that there is none, or
+// nothing at all (the bound came first).
+struct TWalkFind {
+  bool Decided = false;
+  TTreeItem* Item = nullptr;
+  size_t Position = 0;
+};
+// What the gotos look for in an item: a line at the offset, a line that ends where `end`
+// begins, the first line of the conversion.
+bool ShowsOffset(const TTreeItem* item, int64_t offset);
+bool EndsAt(const TTreeItem* item, int64_t end);
+bool ShowsFirstLine(const TTreeItem* item);
+// The answers of TTreePositions' FindByOffset, FirstEndingAt, FirstFirstLine and FirstOf,
+// exactly, by a walk of at most `limit` items from the tree's first item.
+TWalkFind WalkFindOffset(const TCodeTree& tree, int step, size_t start, int64_t offset,
+                         size_t limit);
+TWalkFind WalkFirstEndingAt(const TCodeTree& tree, int64_t end, size_t limit);
+TWalkFind WalkFirstFirstLine(const TCodeTree& tree, size_t limit);
+TWalkFind WalkFirstOf(const TCodeTree& tree, const TTraceFileLine* line, size_t limit);
+
 // Whether the context menu offers "Goto Target Node" for the line: a target and the colour
 // of a branch or a call.
 bool OffersGotoTarget(const TTraceFileLine& line, const TPalette& palette);

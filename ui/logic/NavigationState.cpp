@@ -8,6 +8,12 @@
 
 namespace orvanel::nav {
 
+namespace {
+// More inserted items than this (a large paste) and the positions are worked out again:
+// each goto compares every inserted item with its answer.
+constexpr size_t kNotedInsertions = 256;
+}  // namespace
+
 void TNavigationState::TShapeListener::Listen(TCodeTree* tree) {
   if (tree_) tree_->RemoveListener(this);
   tree_ = tree;
@@ -37,7 +43,7 @@ void TNavigationState::ForgetAll() {
   history_.Clear();
   scopeLines_.clear();
   quickTargets_.clear();
-  positions_.reset();
+  TreeChanged();
 }
 
 TNavigationState::TSelectionEffects TNavigationState::SelectionChanged(TTreeItem* item) {
@@ -55,29 +61,138 @@ TNavigationState::TSelectionEffects TNavigationState::SelectionChanged(TTreeItem
 
 void TNavigationState::TreeChanged() {
   positions_.reset();
+  inserted_.clear();
+}
+
+void TNavigationState::ItemsInserted(TTreeItem* parent, size_t first, size_t last) {
+  if (!positions_ || !project_) return;
+  const auto& rows = parent ? parent->Children() : project_->Tree().TopLevel();
+  std::vector<TTreeItem*> pending;
+  for (size_t row = first; row <= last && row < rows.size(); ++row) pending.push_back(rows[row]);
+  while (!pending.empty()) {  // each inserted item with its subtree
+    TTreeItem* item = pending.back();
+    pending.pop_back();
+    if (inserted_.size() == kNotedInsertions) {
+      TreeChanged();
+      return;
+    }
+    inserted_.push_back(item);
+    pending.insert(pending.end(), item->Children().begin(), item->Children().end());
+  }
+}
+
+bool TNavigationState::PositionsCurrent() const {
+  return positions_ && inserted_.empty() &&
+         (!project_ || positions_->Count() == project_->Tree().Count());
+}
+
+bool TNavigationState::InsertionsNoted() const {
+  return positions_ && !inserted_.empty() && project_ &&
+         positions_->Count() + inserted_.size() == project_->Tree().Count();
 }
 
 const TTreePositions& TNavigationState::Positions() {
-  if (!positions_ || (project_ && positions_->Count() != project_->Tree().Count()))
-    positions_.reset();
-  if (!positions_) positions_ = std::make_unique<TTreePositions>(*project_);
+  if (!PositionsCurrent()) {
+    inserted_.clear();
+    positions_ = std::make_unique<TTreePositions>(*project_);
+    ++positionsWorkedOut_;
+  }
   return *positions_;
+}
+
+TWalkFind TNavigationState::FirstWithInsertions(
+    std::optional<size_t> before, const std::function<bool(const TTreeItem*)>& match) const {
+  TTreeItem* found = before ? positions_->ItemAt(*before) : nullptr;
+  bool foundInserted = false;
+  for (TTreeItem* item : inserted_)
+    if (match(item) && (!found || ComesBefore(item, found))) {
+      found = item;
+      foundInserted = true;
+    }
+  if (!found) return {true, nullptr, 0};
+  size_t position = 0;
+  if (!foundInserted) {
+    position = *before;
+  } else {
+    // The items from before that stand before it: as many as the position (from before) of
+    // the first of them after it.
+    auto isInserted = [this](const TTreeItem* item) {
+      return std::find(inserted_.begin(), inserted_.end(), item) != inserted_.end();
+    };
+    const TCodeTree& tree = project_->Tree();
+    TTreeItem* next = tree.NextInOrder(found);
+    while (next && isInserted(next)) next = tree.NextInOrder(next);
+    if (!next) {
+      position = positions_->Count();
+    } else if (auto at = positions_->PositionOf(next)) {
+      position = *at;
+    } else {
+      return {};
+    }
+  }
+  for (TTreeItem* item : inserted_) position += ComesBefore(item, found) ? 1 : 0;
+  return {true, found, position};
+}
+
+TWalkFind TNavigationState::FindOffsetFrom(int step, int64_t start, int64_t offset) {
+  if (start < 0) return {true, nullptr, 0};
+  TWalkFind found;
+  if (!PositionsCurrent()) {
+    if (InsertionsNoted() && start == 0 && step > 0)
+      found = FirstWithInsertions(
+          positions_->FindByOffset(1, 0, offset),
+          [offset](const TTreeItem* item) { return ShowsOffset(item, offset); });
+    if (!found.Decided)
+      found = WalkFindOffset(project_->Tree(), step, static_cast<size_t>(start), offset,
+                             LocalWalkLimit);
+    if (found.Decided) return found;
+  }
+  const TTreePositions& positions = Positions();
+  const auto at = positions.FindByOffset(step, static_cast<size_t>(start), offset);
+  return at ? TWalkFind{true, positions.ItemAt(*at), *at} : TWalkFind{true, nullptr, 0};
 }
 
 TGotoOutcome TNavigationState::GotoOffset(int64_t offset) {
   if (!project_) return {};
-  TGotoOutcome outcome = FindOffset(Positions(), OffsetSearch, SearchPos, offset);
-  if (outcome.Item && OffsetSearch.FindNextOn) SearchPos = static_cast<int32_t>(outcome.Position);
+  TGotoOutcome outcome;
+  const TWalkFind found =
+      FindOffsetFrom(SearchStep(OffsetSearch), SearchStart(OffsetSearch, SearchPos), offset);
+  if (found.Item) {
+    outcome.Item = found.Item;
+    outcome.Position = found.Position;
+    if (OffsetSearch.FindNextOn) SearchPos = static_cast<int32_t>(outcome.Position);
+  } else {
+    outcome.Message = OffsetNotPresentMessage(offset);
+  }
   return outcome;
+}
+
+TTreeItem* TNavigationState::FirstWithOffset(int64_t offset) {
+  return project_ ? FindOffsetFrom(1, 0, offset).Item : nullptr;
 }
 
 TGotoOutcome TNavigationState::GotoNextOpcode(const TTraceFileLine& line) {
   return GotoOffset(line.Offset() + static_cast<int64_t>(line.OpcodeLen()));
 }
 
+std::optional<int64_t> TNavigationState::PreviousOpcodeOffset(int64_t offset) {
+  if (!project_) return std::nullopt;
+  if (!PositionsCurrent()) {
+    TWalkFind walked;
+    if (InsertionsNoted())
+      walked =
+          FirstWithInsertions(positions_->FirstEndingAt(offset),
+                              [offset](const TTreeItem* item) { return EndsAt(item, offset); });
+    if (!walked.Decided) walked = WalkFirstEndingAt(project_->Tree(), offset, LocalWalkLimit);
+    if (walked.Decided)
+      return walked.Item ? std::optional<int64_t>(walked.Item->Line()->Offset()) : std::nullopt;
+  }
+  return nav::PreviousOpcodeOffset(Positions(), offset);
+}
+
 TGotoOutcome TNavigationState::GotoPreviousOpcode(int64_t offset) {
   if (!project_ || project_->Tree().Empty()) return {};
-  std::optional<int64_t> previous = PreviousOpcodeOffset(Positions(), offset);
+  std::optional<int64_t> previous = PreviousOpcodeOffset(offset);
   if (!previous) {
     TGotoOutcome outcome;
     outcome.Message = NoPreviousOpcodeMessage(offset);
@@ -88,6 +203,13 @@ TGotoOutcome TNavigationState::GotoPreviousOpcode(int64_t offset) {
 
 TTreeItem* TNavigationState::StartNode() {
   if (!project_ || project_->Tree().Empty()) return nullptr;
+  if (!PositionsCurrent()) {
+    TWalkFind walked;
+    if (InsertionsNoted())
+      walked = FirstWithInsertions(positions_->FirstFirstLine(), ShowsFirstLine);
+    if (!walked.Decided) walked = WalkFirstFirstLine(project_->Tree(), LocalWalkLimit);
+    if (walked.Decided) return walked.Item;
+  }
   return nav::StartNode(Positions());
 }
 
@@ -96,11 +218,24 @@ TGotoOutcome TNavigationState::TargetNode(const TTraceFileLine& line) {
   if (const TTraceFileLine* target = line.TargetNode(); target && project_) {
     outcome.Item = OwnItem(*target);
     // Its own item deleted, the record is still shown by others: the first of them.
-    if (!outcome.Item)
-      if (auto found = Positions().FirstOf(target)) outcome.Item = Positions().ItemAt(*found);
+    if (!outcome.Item) outcome.Item = FirstItemOf(*target);
   }
   if (!outcome.Item) outcome.Message = kNoTargetMessage;
   return outcome;
+}
+
+TTreeItem* TNavigationState::FirstItemOf(const TTraceFileLine& record) {
+  if (!PositionsCurrent()) {
+    TWalkFind walked;
+    if (InsertionsNoted())
+      walked = FirstWithInsertions(positions_->FirstOf(&record), [&record](const TTreeItem* item) {
+        return item->Line() == &record;
+      });
+    if (!walked.Decided) walked = WalkFirstOf(project_->Tree(), &record, LocalWalkLimit);
+    if (walked.Decided) return walked.Item;
+  }
+  const auto found = Positions().FirstOf(&record);
+  return found ? Positions().ItemAt(*found) : nullptr;
 }
 
 TSearchOutcome TNavigationState::SearchText(std::string_view text, int step) {
@@ -132,7 +267,7 @@ bool TNavigationState::ApplyScope(TScopeNode* scope) {
 
 void TNavigationState::ItemsGoing(const TRemoval& removal) {
   if (&removal.Project != project_) return;
-  positions_.reset();
+  TreeChanged();
   history_.Forget(removal);
   std::erase_if(scopeLines_, [&](TTreeItem* item) { return removal.HoldsItem(item); });
   if (ListsChanged) ListsChanged();

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,14 +50,28 @@ class TNavigationState : public TEditObserver {
 
   // The tree changed shape: the positions are worked out again when next needed. The tree's
   // own listener calls it; a change made without the tree's knowledge may call it too.
+  // Inserted items (a comment line, a paste) are only noted: until the positions are worked
+  // out again, the gotos that look for the first item with something read the positions
+  // from before and the few items inserted since.
   void TreeChanged();
   const TTreePositions& Positions();
+  // How many times the positions were worked out (tests and benchmarks count the presses
+  // that paid for it).
+  size_t PositionsWorkedOut() const { return positionsWorkedOut_; }
+  // How far the gotos walk from the first item before they work out positions that are out
+  // of date (see kLocalWalkLimit); tests lower it to reach the other way.
+  size_t LocalWalkLimit = kLocalWalkLimit;
 
   // The gotos; GotoOffset stores the found position as the search position while the
   // offset search's find-next state is on.
   TGotoOutcome GotoOffset(int64_t offset);
   TGotoOutcome GotoNextOpcode(const TTraceFileLine& line);
+  // The first item of the tree whose line has the offset, whatever the offset search's
+  // settings (the goto to a scope's start or end line).
+  TTreeItem* FirstWithOffset(int64_t offset);
   TGotoOutcome GotoPreviousOpcode(int64_t offset);
+  // The offset "Goto previous Opcode" goes to (see nav::PreviousOpcodeOffset).
+  std::optional<int64_t> PreviousOpcodeOffset(int64_t offset);
   TTreeItem* StartNode();
   // The target record's own item (see OwnItem), or "No target associated!".
   TGotoOutcome TargetNode(const TTraceFileLine& line);
@@ -88,12 +103,30 @@ class TNavigationState : public TEditObserver {
   void LinesGone(const TRemoval& removal) override;
   void ProjectGone(TProject& project) override;
   void ForgetAll();
+  bool PositionsCurrent() const;
+  // The first item from `start` in the direction of `step` whose line has the offset.
+  TWalkFind FindOffsetFrom(int step, int64_t start, int64_t offset);
+  // Whether the positions from before and the items inserted since describe the tree.
+  bool InsertionsNoted() const;
+  void ItemsInserted(TTreeItem* parent, size_t first, size_t last);
+  // The first item (lowest position) that matches, given the first the positions from
+  // before hold; undecided when a position cannot be told without working them out.
+  TWalkFind FirstWithInsertions(std::optional<size_t> before,
+                                const std::function<bool(const TTreeItem*)>& match) const;
+  // The first item (by position) that shows the record.
+  TTreeItem* FirstItemOf(const TTraceFileLine& record);
 
   // Hears every change of the open project's tree shape.
   class TShapeListener : public TTreeListener {
    public:
     explicit TShapeListener(TNavigationState& owner) : owner_(owner) {}
-    void ChildrenInserted(TTreeItem*) override { owner_.TreeChanged(); }
+    void ChildrenInserting(TTreeItem*, size_t first, size_t last) override {
+      first_ = first;
+      last_ = last;
+    }
+    void ChildrenInserted(TTreeItem* parent) override {
+      owner_.ItemsInserted(parent, first_, last_);
+    }
     void ChildrenRemoved(TTreeItem*) override { owner_.TreeChanged(); }
     void ChildrenMoved() override { owner_.TreeChanged(); }
     void TreeReset() override { owner_.TreeChanged(); }
@@ -103,6 +136,7 @@ class TNavigationState : public TEditObserver {
    private:
     TNavigationState& owner_;
     TCodeTree* tree_ = nullptr;
+    size_t first_ = 0, last_ = 0;  // the rows being inserted
   };
 
   TProject* project_ = nullptr;
@@ -111,6 +145,8 @@ class TNavigationState : public TEditObserver {
   std::vector<TTreeItem*> scopeLines_;
   std::vector<TTraceFileLine*> quickTargets_;
   std::unique_ptr<TTreePositions> positions_;
+  std::vector<TTreeItem*> inserted_;  // since the positions were worked out, in no order
+  size_t positionsWorkedOut_ = 0;
   TRecordMemo memo_;
 };
 

@@ -11,6 +11,20 @@ namespace {
 constexpr uint32_t kNoBucket = std::numeric_limits<uint32_t>::max();
 }
 
+bool ComesBefore(const TTreeItem* a, const TTreeItem* b) {
+  if (a == b) return false;
+  int levelA = a->Level(), levelB = b->Level();
+  for (; levelA > levelB; --levelA)
+    if ((a = a->Parent()) == b) return false;  // b holds a
+  for (; levelB > levelA; --levelB)
+    if ((b = b->Parent()) == a) return true;  // a holds b
+  while (a->Parent() != b->Parent()) {
+    a = a->Parent();
+    b = b->Parent();
+  }
+  return a->Row() < b->Row();
+}
+
 TTreePositions::TTreePositions(TProject& project) {
   const TCodeTree& tree = project.Tree();
   size_t capacity = 64;
@@ -136,6 +150,19 @@ std::optional<size_t> TTreePositions::FirstOf(const TTraceFileLine* line) const 
   const Bucket* bucket = BucketOf(line);
   if (!bucket || bucket->Begin == bucket->End) return std::nullopt;
   return positions_[bucket->Begin];
+}
+
+std::optional<size_t> TTreePositions::PositionOf(const TTreeItem* item) const {
+  const Bucket* bucket = item ? BucketOf(item->Line()) : nullptr;
+  if (!bucket) return std::nullopt;
+  // The record's positions stand in display order: a binary search by the tree's order.
+  const uint32_t* begin = positions_.data() + bucket->Begin;
+  const uint32_t* end = positions_.data() + bucket->End;
+  const uint32_t* at = std::lower_bound(begin, end, item, [this](uint32_t p, const TTreeItem* x) {
+    return ComesBefore(order_[p], x);
+  });
+  if (at == end || order_[*at] != item) return std::nullopt;
+  return *at;
 }
 
 }  // namespace orvanel::nav

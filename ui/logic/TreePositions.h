@@ -4,8 +4,9 @@
 // of the tree builds it; afterwards every goto and search step finds an item or a position in
 // constant or logarithmic time instead of walking the tree from its first item.
 //
-// A snapshot: it describes the tree as it stood when it was built. TNavigationIndex (below)
-// rebuilds it after the tree changed.
+// A snapshot: it describes the tree as it stood when it was built. TNavigationState builds
+// it again after the tree changed shape; after insertions only, its older items keep their
+// order, so it is read together with the inserted items until then.
 #include <cstdint>
 #include <optional>
 #include <unordered_map>
@@ -18,6 +19,10 @@ class TTreeItem;
 }  // namespace orvanel
 
 namespace orvanel::nav {
+
+// Whether `a` stands before `b` in display order (a parent before its children), read from
+// the tree as it stands now: the depth of the two items, not their number.
+bool ComesBefore(const TTreeItem* a, const TTreeItem* b);
 
 class TTreePositions {
  public:
@@ -40,6 +45,10 @@ class TTreePositions {
   std::optional<size_t> FirstFirstLine() const;
   // The lowest position of an item that shows the record.
   std::optional<size_t> FirstOf(const TTraceFileLine* line) const;
+  // The position of an item that stood in the tree when the positions were worked out and
+  // still does, with items only inserted since (their order among the others unchanged);
+  // none for an item without a line or one the positions do not hold.
+  std::optional<size_t> PositionOf(const TTreeItem* item) const;
 
  private:
   struct Bucket {  // the positions of one record's items: positions_[Begin, End), ascending
