@@ -183,7 +183,7 @@ void TForm1::GotopreviousOpcode1Click() {
   std::optional<int64_t> previous;
   {
     TBusyScope busy(ui_);
-    previous = nav::PreviousOpcodeOffset(NavigationPanels().State.Positions(), line->Offset());
+    previous = NavigationPanels().State.PreviousOpcodeOffset(line->Offset());
   }
   if (previous)
     GotoOffset(*previous);
@@ -430,9 +430,8 @@ void TForm1::GotoScopeLine(bool start) {
   codeTree_->SelectNode(nullptr);
   const TTraceFileLine* line = start ? scope->StartLine() : scope->EndLine();
   if (!line) return;
-  const nav::TTreePositions& positions = NavigationPanels().State.Positions();
-  if (auto found = positions.FindByOffset(1, 0, line->Offset()))
-    codeTree_->SelectNode(positions.ItemAt(*found));
+  if (TTreeItem* found = NavigationPanels().State.FirstWithOffset(line->Offset()))
+    codeTree_->SelectNode(found);
 }
 
 void TForm1::StartOffset1Click() {
