@@ -60,9 +60,9 @@ class CodeTreeListenerTest : public ::testing::Test {
     tree_->AddListener(&recorder_);
   }
   std::vector<std::unique_ptr<TTraceFileLine>> lines_;
+  TRecorder recorder_;  // outlives the tree, which tells it of its end
   std::unique_ptr<TCodeTree> tree_;
   std::vector<TTreeItem*> top_, kids_;
-  TRecorder recorder_;
 };
 
 TEST_F(CodeTreeListenerTest, ScatteredDeletionsComeAsRunsDeepestParentFirst) {

@@ -41,12 +41,13 @@ TTraceFileLine* LineOf(TTreeItem* node) {
 
 }  // namespace
 
-TCloseOnEmptyClick::TCloseOnEmptyClick(QListWidget* list) : QObject(list), list_(list) {
-  list_->viewport()->installEventFilter(this);
+TCloseOnEmptyClick::TCloseOnEmptyClick(QListWidget* list)
+    : QObject(list), list_(list), viewport_(list->viewport()) {
+  viewport_->installEventFilter(this);
 }
 
 bool TCloseOnEmptyClick::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == list_->viewport() && event->type() == QEvent::MouseButtonRelease &&
+  if (event->type() == QEvent::MouseButtonRelease && watched == viewport_ &&
       !list_->itemAt(static_cast<QMouseEvent*>(event)->position().toPoint()))
     list_->hide();
   return QObject::eventFilter(watched, event);

@@ -31,6 +31,9 @@ class TCloseOnEmptyClick : public QObject {
 
  private:
   QListWidget* list_;
+  // Kept apart so that events that reach the filter while the list is being destroyed never
+  // call the list.
+  QObject* viewport_;
 };
 
 }  // namespace orvanel::ui
