@@ -1,19 +1,11 @@
 // "Import Symbols...", "Export" > "Log File" and "Export" > "Map File" from the window.
 #include <fstream>
-#include <sstream>
 
 #include "WindowFixture.h"
 #include "scopes/SnesScopeManager.h"
 
 namespace orvanel::test {
 namespace {
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 class WindowSymbolsTest : public WindowTest {};
 
@@ -45,18 +37,18 @@ TEST_F(WindowSymbolsTest, ImportedNamesShowAndExportsWriteTheChosenFormat) {
   fake.DialogFiles = {Path("out.mlb")};
   fake.DialogFilterIndexes = {1};
   Trigger("MapFile1");
-  const std::string mlb = Slurp(Path("out.mlb"));
+  const std::string mlb = ReadFile(Path("out.mlb"));
   EXPECT_NE(mlb.find("SnesPrgRom:"), std::string::npos) << mlb;
   EXPECT_NE(mlb.find(":Start"), std::string::npos) << mlb;
   EXPECT_NE(mlb.find("SnesWorkRam:0200:Counter"), std::string::npos) << mlb;
 
   fake.DialogFiles = {Path("out.sym")};
   Trigger("MapFile1");
-  EXPECT_NE(Slurp(Path("out.sym")).find("[labels]"), std::string::npos);
+  EXPECT_NE(ReadFile(Path("out.sym")).find("[labels]"), std::string::npos);
 
   fake.DialogFiles = {Path("listing.txt")};
   Trigger("LogFile1");
-  const std::string listing = Slurp(Path("listing.txt"));
+  const std::string listing = ReadFile(Path("listing.txt"));
   EXPECT_NE(listing.find("Start:\n"), std::string::npos) << "a label line before its offset";
   EXPECT_NE(listing.find("$8084AC"), std::string::npos);
 }
