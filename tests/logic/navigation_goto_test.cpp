@@ -8,7 +8,7 @@
 
 #include "ConvertedProject.h"
 #include "FakeUserInterface.h"
-#include "LogBuilder.h"
+#include "LoopLog.h"
 #include "logic/GotoWalks.h"
 #include "logic/NavigationState.h"
 #include "logic/TreePositions.h"
@@ -17,25 +17,10 @@
 namespace orvanel::nav {
 namespace {
 
-using test::TLogBuilder;
-
-// A main loop run twice that calls a routine, with a forward branch, a back branch, a
-// comment and a line right after a return.
-std::string LoopLog() {
-  TLogBuilder log;
-  for (int pass = 0; pass < 2; ++pass) {
-    log.Nop(0x8000).Jsr(0x8001, 0x9000).Lda(0x9000, 0x7E0010).Branch(0x9003, 0xF0, 0x01, 0x9006);
-    log.Rts(0x9006).Nop(0x8004).Raw("// a comment line");
-    if (pass == 0) log.Branch(0x8005, 0xD0, 0xF9, 0x8000);
-  }
-  log.Nop(0x80FFFF).Nop(0x810000);
-  return log.Text();
-}
-
 class NavigationGoto : public ::testing::Test {
  protected:
   void SetUp() override {
-    project = test::ConvertedProject(ui, LoopLog());
+    project = test::ConvertedProject(ui, test::LoopLog(2));
     ASSERT_TRUE(ui.Messages.empty()) << ui.Messages.front();
     nav.Open(*project);
   }

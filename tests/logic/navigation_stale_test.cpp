@@ -12,7 +12,7 @@
 
 #include "ConvertedProject.h"
 #include "FakeUserInterface.h"
-#include "LogBuilder.h"
+#include "LoopLog.h"
 #include "logic/GotoWalks.h"
 #include "logic/NavigationState.h"
 #include "logic/TreePositions.h"
@@ -21,28 +21,13 @@
 namespace orvanel::nav {
 namespace {
 
-using test::TLogBuilder;
-
-// A loop run three times that calls a routine with a branch in it, a comment line, and a
-// last line with an address of its own.
-std::string LoopLog() {
-  TLogBuilder log;
-  for (int pass = 0; pass < 3; ++pass) {
-    log.Nop(0x8000).Jsr(0x8001, 0x9000).Lda(0x9000, 0x7E0010).Branch(0x9003, 0xF0, 0x01, 0x9006);
-    log.Rts(0x9006).Nop(0x8004).Raw("// a comment line");
-    if (pass < 2) log.Branch(0x8005, 0xD0, 0xF9, 0x8000);
-  }
-  log.Nop(0x80FFFF).Nop(0x810000);
-  return log.Text();
-}
-
 // The bounds tried: every goto falls back to the positions, some do, none does.
 constexpr size_t kLimits[] = {0, 1, 4, 9, 10000};
 
 class NavigationStale : public ::testing::Test {
  protected:
   void SetUp() override {
-    project = test::ConvertedProject(ui, LoopLog());
+    project = test::ConvertedProject(ui, test::LoopLog(3));
     ASSERT_TRUE(ui.Messages.empty()) << ui.Messages.front();
     nav.Open(*project);
     (void)nav.Positions();  // worked out once, so that the change makes them out of date
