@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -171,28 +172,58 @@ void Navigate(benchmark::State& state, const TGeneratedLog& log) {
       v["after_insert_positions_worked_out"] =
           static_cast<double>(nav.PositionsWorkedOut() - workedOut);
 
-      // The first "Goto Next OpCode" after deleting a line: the positions are dropped, the
-      // goto walks from the first item for a stretch and works them out when the answer
-      // lies further down.
-      TWorst nextAfterDelete;
-      size_t workedOutByPress = 0;
-      for (int i = 0; i < 10; ++i) {
-        const nav::TTreePositions& now = nav.Positions();
-        TTreeItem* doomed = now.ItemAt(random() % now.Count());
-        while (doomed->HasChildren()) doomed = doomed->Children().back();
-        TTreeItem* kept = now.ItemAt(random() % now.Count());
-        if (kept == doomed) continue;
+      // The first press after deleting a line or moving one: the positions from before are
+      // followed (the items struck out, the moved ones noted). Items are picked while the
+      // positions stand; a deletion frees none for another to take, so a set of the deleted
+      // ones tells which picks are gone.
+      TWorst nextAfterDelete, previousAfterDelete, targetAfterDelete, nextAfterMove,
+          offsetNextAfterChange;
+      std::set<const TTreeItem*> gone;
+      std::vector<TTreeItem*> leaves;
+      const nav::TTreePositions& base = nav.Positions();
+      for (int i = 0; i < 200; ++i) {
+        TTreeItem* leaf = base.ItemAt(random() % base.Count());
+        while (leaf->HasChildren()) leaf = leaf->Children().back();
+        leaves.push_back(leaf);
+      }
+      workedOut = nav.PositionsWorkedOut();
+      for (size_t i = 0; i + 2 < leaves.size(); i += 3) {
+        TTreeItem* doomed = leaves[i];
+        TTreeItem* moved = leaves[i + 1];
+        TTreeItem* kept = leaves[i + 2];
+        if (gone.count(doomed) || gone.count(moved) || gone.count(kept) || doomed == kept ||
+            moved == kept || moved == doomed)
+          continue;
         project->DeleteItems({doomed});
-        workedOut = nav.PositionsWorkedOut();
-        nextAfterDelete.Time([&] { nav.GotoNextOpcode(*kept->Line()); });
-        workedOutByPress += nav.PositionsWorkedOut() - workedOut;
+        gone.insert(doomed);
+        const TTraceFileLine& line = *kept->Line();
+        switch (i / 3 % 3) {
+          case 0:
+            nextAfterDelete.Time([&] { nav.GotoNextOpcode(line); });
+            break;
+          case 1:
+            previousAfterDelete.Time([&] { nav.GotoPreviousOpcode(line.Offset()); });
+            break;
+          default:
+            targetAfterDelete.Time([&] { nav.TargetNode(line); });
+        }
+        project->Tree().MoveBefore({moved}, kept);
+        nextAfterMove.Time([&] { nav.GotoNextOpcode(*moved->Line()); });
+        nav.OffsetSearch = {false, true};
+        nav.SearchPos = static_cast<int32_t>(random() % (n / 2));
+        offsetNextAfterChange.Time([&] { nav.GotoOffset(line.Offset()); });
+        nav.OffsetSearch = {};
       }
       nextAfterDelete.Put(v, "goto_next_after_delete");
-      v["after_delete_positions_worked_out"] = static_cast<double>(workedOutByPress);
+      previousAfterDelete.Put(v, "goto_previous_after_delete");
+      targetAfterDelete.Put(v, "goto_target_after_delete");
+      nextAfterMove.Put(v, "goto_next_after_move");
+      offsetNextAfterChange.Put(v, "offset_find_next_after_change");
+      v["after_change_positions_worked_out"] =
+          static_cast<double>(nav.PositionsWorkedOut() - workedOut);
 
-      // An edit: the next goto that needs a position far down works the positions out again.
-      const nav::TTreePositions& now = nav.Positions();
-      project->DeleteItems({now.ItemAt(now.Count() / 2)});
+      // A deletion in the middle, then a find-next goto from far down.
+      project->DeleteItems({project->Tree().TopLevel()[project->Tree().TopLevel().size() / 2]});
       start = Now();
       cpu = CpuNow();
       nav.SearchPos = static_cast<int32_t>(project->Tree().Count() - 3);
@@ -200,6 +231,13 @@ void Navigate(benchmark::State& state, const TGeneratedLog& log) {
       nav.GotoOffset(project->Tree().LastInOrder()->Line()->Offset());
       v["first_goto_after_delete_s"] = Now() - start;
       v["first_goto_after_delete_cpu_s"] = CpuNow() - cpu;
+      // The searches count in positions of the tree as it stands: the first after a change
+      // works them out again.
+      nav.SearchPos = 0;
+      start = Now();
+      nav.SearchText("no such text anywhere", 1);
+      v["first_search_after_change_s"] = Now() - start;
+      v["positions_worked_out_total"] = static_cast<double>(nav.PositionsWorkedOut());
       v["seconds"] = v["text_whole_tree_s"];
     });
     if (!Report(state, report, "seconds")) return;

@@ -2,17 +2,12 @@
 
 #include <algorithm>
 
+#include "logic/FollowedPositions.h"
 #include "logic/ScopeDeep.h"
 #include "logic/TreePositions.h"
 #include "project/Project.h"
 
 namespace orvanel::nav {
-
-namespace {
-// More inserted items than this (a large paste) and the positions are worked out again:
-// each goto compares every inserted item with its answer.
-constexpr size_t kNotedInsertions = 256;
-}  // namespace
 
 void TNavigationState::TShapeListener::Listen(TCodeTree* tree) {
   if (tree_) tree_->RemoveListener(this);
@@ -61,94 +56,75 @@ TNavigationState::TSelectionEffects TNavigationState::SelectionChanged(TTreeItem
 
 void TNavigationState::TreeChanged() {
   positions_.reset();
-  inserted_.clear();
+  moving_.clear();
 }
 
-void TNavigationState::ItemsInserted(TTreeItem* parent, size_t first, size_t last) {
-  if (!positions_ || !project_) return;
+std::vector<TTreeItem*> TNavigationState::Rows(TTreeItem* parent, size_t first, size_t last) const {
   const auto& rows = parent ? parent->Children() : project_->Tree().TopLevel();
-  std::vector<TTreeItem*> pending;
-  for (size_t row = first; row <= last && row < rows.size(); ++row) pending.push_back(rows[row]);
-  while (!pending.empty()) {  // each inserted item with its subtree
-    TTreeItem* item = pending.back();
-    pending.pop_back();
-    if (inserted_.size() == kNotedInsertions) {
-      TreeChanged();
-      return;
-    }
-    inserted_.push_back(item);
-    pending.insert(pending.end(), item->Children().begin(), item->Children().end());
-  }
+  std::vector<TTreeItem*> items;
+  for (size_t row = first; row <= last && row < rows.size(); ++row) items.push_back(rows[row]);
+  return items;
+}
+
+void TNavigationState::ItemsCame(TTreeItem* parent, size_t first, size_t last) {
+  if (positions_ && project_ && !positions_->Came(Rows(parent, first, last))) TreeChanged();
+}
+
+void TNavigationState::ItemsLeaving(TTreeItem* parent, const std::vector<TRowRun>& runs) {
+  if (!positions_ || !project_) return;
+  std::vector<TTreeItem*> roots;
+  for (const TRowRun& run : runs)
+    for (TTreeItem* item : Rows(parent, run.First, run.Last)) roots.push_back(item);
+  if (!positions_->Leaving(roots)) TreeChanged();
+}
+
+void TNavigationState::ItemsMoving(TTreeItem* from, TRowRun run) {
+  if (!positions_ || !project_) return;
+  moving_ = Rows(from, run.First, run.Last);
+  if (!positions_->Leaving(moving_)) TreeChanged();
+}
+
+void TNavigationState::ItemsMoved() {
+  if (positions_ && !positions_->Came(moving_)) TreeChanged();
+  moving_.clear();
 }
 
 bool TNavigationState::PositionsCurrent() const {
-  return positions_ && inserted_.empty() &&
-         (!project_ || positions_->Count() == project_->Tree().Count());
+  return positions_ && positions_->Unchanged() && positions_->Agrees();
 }
 
-bool TNavigationState::InsertionsNoted() const {
-  return positions_ && !inserted_.empty() && project_ &&
-         positions_->Count() + inserted_.size() == project_->Tree().Count();
+bool TNavigationState::ChangesFollowed() const {
+  return positions_ && !positions_->Unchanged() && positions_->Agrees();
 }
 
 const TTreePositions& TNavigationState::Positions() {
   if (!PositionsCurrent()) {
-    inserted_.clear();
-    positions_ = std::make_unique<TTreePositions>(*project_);
+    positions_.reset();  // its memory is free before the new positions take theirs
+    positions_ = std::make_unique<TFollowedPositions>(*project_);
     ++positionsWorkedOut_;
   }
-  return *positions_;
+  return positions_->Base();
 }
 
-TWalkFind TNavigationState::FirstWithInsertions(
-    std::optional<size_t> before, const std::function<bool(const TTreeItem*)>& match) const {
-  TTreeItem* found = before ? positions_->ItemAt(*before) : nullptr;
-  bool foundInserted = false;
-  for (TTreeItem* item : inserted_)
-    if (match(item) && (!found || ComesBefore(item, found))) {
-      found = item;
-      foundInserted = true;
-    }
-  if (!found) return {true, nullptr, 0};
-  size_t position = 0;
-  if (!foundInserted) {
-    position = *before;
-  } else {
-    // The items from before that stand before it: as many as the position (from before) of
-    // the first of them after it.
-    auto isInserted = [this](const TTreeItem* item) {
-      return std::find(inserted_.begin(), inserted_.end(), item) != inserted_.end();
-    };
-    const TCodeTree& tree = project_->Tree();
-    TTreeItem* next = tree.NextInOrder(found);
-    while (next && isInserted(next)) next = tree.NextInOrder(next);
-    if (!next) {
-      position = positions_->Count();
-    } else if (auto at = positions_->PositionOf(next)) {
-      position = *at;
-    } else {
-      return {};
-    }
-  }
-  for (TTreeItem* item : inserted_) position += ComesBefore(item, found) ? 1 : 0;
-  return {true, found, position};
+TWalkFind TNavigationState::Answer(
+    const std::function<TWalkFind(const TFollowedPositions&)>& followed,
+    const std::function<TWalkFind()>& walk) {
+  if (PositionsCurrent()) return {};
+  TWalkFind found;
+  if (ChangesFollowed()) found = followed(*positions_);
+  if (!found.Decided) found = walk();
+  return found;
 }
 
 TWalkFind TNavigationState::FindOffsetFrom(int step, int64_t start, int64_t offset) {
   if (start < 0) return {true, nullptr, 0};
-  TWalkFind found;
-  if (!PositionsCurrent()) {
-    if (InsertionsNoted() && start == 0 && step > 0)
-      found = FirstWithInsertions(
-          positions_->FindByOffset(1, 0, offset),
-          [offset](const TTreeItem* item) { return ShowsOffset(item, offset); });
-    if (!found.Decided)
-      found = WalkFindOffset(project_->Tree(), step, static_cast<size_t>(start), offset,
-                             LocalWalkLimit);
-    if (found.Decided) return found;
-  }
+  const auto from = static_cast<size_t>(start);
+  const TWalkFind found =
+      Answer([&](const TFollowedPositions& p) { return p.FindByOffset(step, from, offset); },
+             [&] { return WalkFindOffset(project_->Tree(), step, from, offset, LocalWalkLimit); });
+  if (found.Decided) return found;
   const TTreePositions& positions = Positions();
-  const auto at = positions.FindByOffset(step, static_cast<size_t>(start), offset);
+  const auto at = positions.FindByOffset(step, from, offset);
   return at ? TWalkFind{true, positions.ItemAt(*at), *at} : TWalkFind{true, nullptr, 0};
 }
 
@@ -177,16 +153,11 @@ TGotoOutcome TNavigationState::GotoNextOpcode(const TTraceFileLine& line) {
 
 std::optional<int64_t> TNavigationState::PreviousOpcodeOffset(int64_t offset) {
   if (!project_) return std::nullopt;
-  if (!PositionsCurrent()) {
-    TWalkFind walked;
-    if (InsertionsNoted())
-      walked =
-          FirstWithInsertions(positions_->FirstEndingAt(offset),
-                              [offset](const TTreeItem* item) { return EndsAt(item, offset); });
-    if (!walked.Decided) walked = WalkFirstEndingAt(project_->Tree(), offset, LocalWalkLimit);
-    if (walked.Decided)
-      return walked.Item ? std::optional<int64_t>(walked.Item->Line()->Offset()) : std::nullopt;
-  }
+  const TWalkFind walked =
+      Answer([&](const TFollowedPositions& p) { return p.FirstEndingAt(offset); },
+             [&] { return WalkFirstEndingAt(project_->Tree(), offset, LocalWalkLimit); });
+  if (walked.Decided)
+    return walked.Item ? std::optional<int64_t>(walked.Item->Line()->Offset()) : std::nullopt;
   return nav::PreviousOpcodeOffset(Positions(), offset);
 }
 
@@ -203,13 +174,10 @@ TGotoOutcome TNavigationState::GotoPreviousOpcode(int64_t offset) {
 
 TTreeItem* TNavigationState::StartNode() {
   if (!project_ || project_->Tree().Empty()) return nullptr;
-  if (!PositionsCurrent()) {
-    TWalkFind walked;
-    if (InsertionsNoted())
-      walked = FirstWithInsertions(positions_->FirstFirstLine(), ShowsFirstLine);
-    if (!walked.Decided) walked = WalkFirstFirstLine(project_->Tree(), LocalWalkLimit);
-    if (walked.Decided) return walked.Item;
-  }
+  const TWalkFind walked =
+      Answer([](const TFollowedPositions& p) { return p.FirstFirstLine(); },
+             [&] { return WalkFirstFirstLine(project_->Tree(), LocalWalkLimit); });
+  if (walked.Decided) return walked.Item;
   return nav::StartNode(Positions());
 }
 
@@ -225,15 +193,10 @@ TGotoOutcome TNavigationState::TargetNode(const TTraceFileLine& line) {
 }
 
 TTreeItem* TNavigationState::FirstItemOf(const TTraceFileLine& record) {
-  if (!PositionsCurrent()) {
-    TWalkFind walked;
-    if (InsertionsNoted())
-      walked = FirstWithInsertions(positions_->FirstOf(&record), [&record](const TTreeItem* item) {
-        return item->Line() == &record;
-      });
-    if (!walked.Decided) walked = WalkFirstOf(project_->Tree(), &record, LocalWalkLimit);
-    if (walked.Decided) return walked.Item;
-  }
+  const TWalkFind walked =
+      Answer([&](const TFollowedPositions& p) { return p.FirstOf(&record); },
+             [&] { return WalkFirstOf(project_->Tree(), &record, LocalWalkLimit); });
+  if (walked.Decided) return walked.Item;
   const auto found = Positions().FirstOf(&record);
   return found ? Positions().ItemAt(*found) : nullptr;
 }
@@ -267,7 +230,6 @@ bool TNavigationState::ApplyScope(TScopeNode* scope) {
 
 void TNavigationState::ItemsGoing(const TRemoval& removal) {
   if (&removal.Project != project_) return;
-  TreeChanged();
   history_.Forget(removal);
   std::erase_if(scopeLines_, [&](TTreeItem* item) { return removal.HoldsItem(item); });
   if (ListsChanged) ListsChanged();

@@ -24,6 +24,7 @@ class TScopeNode;
 
 namespace orvanel::nav {
 
+class TFollowedPositions;
 class TTreePositions;
 
 class TNavigationState : public TEditObserver {
@@ -48,18 +49,18 @@ class TNavigationState : public TEditObserver {
   int32_t SearchPos = 0;
   TOffsetSearchSettings OffsetSearch;
 
-  // The tree changed shape: the positions are worked out again when next needed. The tree's
-  // own listener calls it; a change made without the tree's knowledge may call it too.
-  // Inserted items (a comment line, a paste) are only noted: until the positions are worked
-  // out again, the gotos that look for the first item with something read the positions
-  // from before and the few items inserted since.
+  // The positions are to be worked out again when next needed. The tree's listener calls
+  // it when the whole tree changes; deletions, moves and insertions are followed instead
+  // (see TFollowedPositions), so that a goto after them needs no walk of the whole tree.
   void TreeChanged();
+  // The positions of the tree as it stands, worked out again if it changed shape since (the
+  // searches count in them).
   const TTreePositions& Positions();
   // How many times the positions were worked out (tests and benchmarks count the presses
   // that paid for it).
   size_t PositionsWorkedOut() const { return positionsWorkedOut_; }
-  // How far the gotos walk from the first item before they work out positions that are out
-  // of date (see kLocalWalkLimit); tests lower it to reach the other way.
+  // How far the gotos walk from the first item when the changes could not be followed
+  // (see kLocalWalkLimit) before they work the positions out again; tests lower it.
   size_t LocalWalkLimit = kLocalWalkLimit;
 
   // The gotos; GotoOffset stores the found position as the search position while the
@@ -104,15 +105,20 @@ class TNavigationState : public TEditObserver {
   void ProjectGone(TProject& project) override;
   void ForgetAll();
   bool PositionsCurrent() const;
+  // Whether the positions from before, with the changes followed since, describe the tree.
+  bool ChangesFollowed() const;
   // The first item from `start` in the direction of `step` whose line has the offset.
   TWalkFind FindOffsetFrom(int step, int64_t start, int64_t offset);
-  // Whether the positions from before and the items inserted since describe the tree.
-  bool InsertionsNoted() const;
-  void ItemsInserted(TTreeItem* parent, size_t first, size_t last);
-  // The first item (lowest position) that matches, given the first the positions from
-  // before hold; undecided when a position cannot be told without working them out.
-  TWalkFind FirstWithInsertions(std::optional<size_t> before,
-                                const std::function<bool(const TTreeItem*)>& match) const;
+  // A goto's answer: from the followed positions, else from a bounded walk, else undecided
+  // (the caller works the positions out again).
+  TWalkFind Answer(const std::function<TWalkFind(const TFollowedPositions&)>& followed,
+                   const std::function<TWalkFind()>& walk);
+  // Rows of a parent, the roots of the subtrees that come or go.
+  std::vector<TTreeItem*> Rows(TTreeItem* parent, size_t first, size_t last) const;
+  void ItemsCame(TTreeItem* parent, size_t first, size_t last);
+  void ItemsLeaving(TTreeItem* parent, const std::vector<TRowRun>& runs);
+  void ItemsMoving(TTreeItem* from, TRowRun run);
+  void ItemsMoved();
   // The first item (by position) that shows the record.
   TTreeItem* FirstItemOf(const TTraceFileLine& record);
 
@@ -124,11 +130,15 @@ class TNavigationState : public TEditObserver {
       first_ = first;
       last_ = last;
     }
-    void ChildrenInserted(TTreeItem* parent) override {
-      owner_.ItemsInserted(parent, first_, last_);
+    void ChildrenInserted(TTreeItem* parent) override { owner_.ItemsCame(parent, first_, last_); }
+    void ChildrenRemoving(TTreeItem* parent, const std::vector<TRowRun>& runs) override {
+      owner_.ItemsLeaving(parent, runs);
     }
-    void ChildrenRemoved(TTreeItem*) override { owner_.TreeChanged(); }
-    void ChildrenMoved() override { owner_.TreeChanged(); }
+    void ChildrenMoving(TTreeItem* from, TRowRun run, TTreeItem*, size_t) override {
+      owner_.ItemsMoving(from, run);
+    }
+    void ChildrenMoved() override { owner_.ItemsMoved(); }
+    void TreeResetting() override { owner_.TreeChanged(); }
     void TreeReset() override { owner_.TreeChanged(); }
     void TreeGone() override { tree_ = nullptr; }
     void Listen(TCodeTree* tree);
@@ -144,8 +154,8 @@ class TNavigationState : public TEditObserver {
   TVisitHistory history_;
   std::vector<TTreeItem*> scopeLines_;
   std::vector<TTraceFileLine*> quickTargets_;
-  std::unique_ptr<TTreePositions> positions_;
-  std::vector<TTreeItem*> inserted_;  // since the positions were worked out, in no order
+  std::unique_ptr<TFollowedPositions> positions_;
+  std::vector<TTreeItem*> moving_;  // the roots of the subtrees a move takes along
   size_t positionsWorkedOut_ = 0;
   TRecordMemo memo_;
 };

@@ -58,6 +58,82 @@ TTreePositions::TTreePositions(TProject& project) {
     byOffset_[bucket.Line->Offset()].push_back(b);
     if (bucket.Line->IsFirstLine()) firstLines_.push_back(b);
   }
+  struckPerBlock_.assign(order_.size() / kBlock + 2, 0);
+}
+
+size_t TTreePositions::StrikeOut(const std::vector<std::pair<size_t, size_t>>& ranges) {
+  size_t work = 0;
+  std::vector<std::pair<uint32_t, uint32_t>> leaving;  // (bucket, position) of each item
+  for (auto [first, last] : ranges) {
+    for (size_t p = first; p <= last && p < order_.size(); ++p) {
+      ++work;
+      TTreeItem*& item = order_[p];
+      if (!item) continue;
+      if (const TTraceFileLine* line = item->Line()) {
+        const Slot& slot = slots_[Probe(line)];
+        if (slot.Line) leaving.emplace_back(slot.Bucket, static_cast<uint32_t>(p));
+      }
+      item = nullptr;
+      ++struck_;
+      for (size_t b = p / kBlock + 1; b < struckPerBlock_.size(); b += b & (~b + 1))
+        ++struckPerBlock_[b];
+    }
+  }
+  // Each bucket loses its positions, the others staying ascending. A loop's line may hold a
+  // good part of the tree's positions: they are moved, not read one by one.
+  std::sort(leaving.begin(), leaving.end());
+  for (size_t i = 0; i < leaving.size();) {
+    Bucket& bucket = buckets_[leaving[i].first];
+    uint32_t* out = positions_.data() + bucket.Begin;
+    uint32_t* in = out;
+    uint32_t* end = positions_.data() + bucket.End;
+    size_t moved = 0;
+    for (; i < leaving.size() && &buckets_[leaving[i].first] == &bucket; ++i) {
+      uint32_t* at = std::lower_bound(in, end, leaving[i].second);
+      moved += out == in ? 0 : static_cast<size_t>(at - in);
+      out = out == in ? at : std::copy(in, at, out);
+      in = at + (at != end && *at == leaving[i].second ? 1 : 0);
+    }
+    moved += static_cast<size_t>(end - in);
+    out = std::copy(in, end, out);
+    work += moved / 64;
+    bucket.End = static_cast<uint32_t>(out - positions_.data());
+  }
+  return work;
+}
+
+size_t TTreePositions::LiveBefore(size_t position) const {
+  position = std::min(position, order_.size());
+  const size_t block = position / kBlock;
+  size_t struck = 0;
+  for (size_t b = block; b > 0; b -= b & (~b + 1)) struck += struckPerBlock_[b];
+  for (size_t p = block * kBlock; p < position; ++p) struck += order_[p] ? 0 : 1;
+  return position - struck;
+}
+
+size_t TTreePositions::NthLive(size_t n) const {
+  // Down the Fenwick tree: the last block whose predecessors hold at most n live items.
+  size_t block = 0, live = 0;
+  size_t step = 1;
+  while (step * 2 < struckPerBlock_.size()) step *= 2;
+  for (; step > 0; step /= 2) {
+    const size_t next = block + step;
+    if (next >= struckPerBlock_.size()) continue;
+    const size_t blockLive = step * kBlock - struckPerBlock_[next];
+    if (live + blockLive <= n) {
+      block = next;
+      live += blockLive;
+    }
+  }
+  size_t p = block * kBlock;
+  for (; p < order_.size(); ++p)
+    if (order_[p] && live++ == n) break;
+  return p;
+}
+
+size_t TTreePositions::NextLive(size_t position) const {
+  while (position < order_.size() && !order_[position]) ++position;
+  return position;
 }
 
 size_t TTreePositions::Probe(const TTraceFileLine* line) const {
@@ -129,7 +205,7 @@ std::optional<size_t> TTreePositions::FirstEndingAt(int64_t end) const {
     if (it == byOffset_.end()) continue;
     for (uint32_t b : it->second) {
       const Bucket& bucket = buckets_[b];
-      if (bucket.Line->OpcodeLen() != length) continue;
+      if (bucket.Begin == bucket.End || bucket.Line->OpcodeLen() != length) continue;
       const size_t first = positions_[bucket.Begin];
       if (!best || first < *best) best = first;
     }
@@ -140,6 +216,7 @@ std::optional<size_t> TTreePositions::FirstEndingAt(int64_t end) const {
 std::optional<size_t> TTreePositions::FirstFirstLine() const {
   std::optional<size_t> best;
   for (uint32_t b : firstLines_) {
+    if (buckets_[b].Begin == buckets_[b].End) continue;
     const size_t first = positions_[buckets_[b].Begin];
     if (!best || first < *best) best = first;
   }

@@ -4,12 +4,15 @@
 // of the tree builds it; afterwards every goto and search step finds an item or a position in
 // constant or logarithmic time instead of walking the tree from its first item.
 //
-// A snapshot: it describes the tree as it stood when it was built. TNavigationState builds
-// it again after the tree changed shape; after insertions only, its older items keep their
-// order, so it is read together with the inserted items until then.
+// A snapshot: it describes the tree as it stood when it was built. Items that leave the tree
+// afterwards (deleted, or moved elsewhere) can be struck out: their positions stay, empty,
+// and the items left keep their order, so the positions from before still tell how many of
+// them stand before any one (LiveBefore). TNavigationState reads them that way together
+// with the items that came since, until it builds them again.
 #include <cstdint>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace orvanel {
@@ -31,10 +34,22 @@ class TTreePositions {
   TTreePositions& operator=(const TTreePositions&) = delete;
 
   size_t Count() const { return order_.size(); }
-  // The item at a position, or none past the end.
+  // The item at a position, or none past the end or where the item was struck out.
   TTreeItem* ItemAt(size_t position) const {
     return position < order_.size() ? order_[position] : nullptr;
   }
+
+  // Strikes out the items at the positions first..last (inclusive ranges); the items must
+  // still stand in the tree with their records. Returns the work it took (positions read).
+  size_t StrikeOut(const std::vector<std::pair<size_t, size_t>>& ranges);
+  size_t StruckOut() const { return struck_; }
+  size_t LiveCount() const { return order_.size() - struck_; }
+  // How many items not struck out stand below the position.
+  size_t LiveBefore(size_t position) const;
+  // The position of the n-th item not struck out (from 0); n < LiveCount().
+  size_t NthLive(size_t n) const;
+  // The first position from `position` on whose item is not struck out; Count() if none.
+  size_t NextLive(size_t position) const;
 
   // The first position from `start` on, moving by `step` (+1 or -1), whose item's line has
   // the offset; none when the walk leaves the tree first.
@@ -46,12 +61,13 @@ class TTreePositions {
   // The lowest position of an item that shows the record.
   std::optional<size_t> FirstOf(const TTraceFileLine* line) const;
   // The position of an item that stood in the tree when the positions were worked out and
-  // still does, with items only inserted since (their order among the others unchanged);
-  // none for an item without a line or one the positions do not hold.
+  // still does (not struck out); none for an item without a line or one the positions do not
+  // hold.
   std::optional<size_t> PositionOf(const TTreeItem* item) const;
 
  private:
   struct Bucket {  // the positions of one record's items: positions_[Begin, End), ascending
+    // Read only while the bucket holds positions: a record whose items all went may be freed.
     const TTraceFileLine* Line = nullptr;
     uint32_t Begin = 0;
     uint32_t End = 0;
@@ -77,6 +93,10 @@ class TTreePositions {
   std::vector<Slot> slots_;          // a power of two, at most half full
   std::unordered_map<int64_t, std::vector<uint32_t>> byOffset_;  // offset -> bucket numbers
   std::vector<uint32_t> firstLines_;                             // buckets of IsFirstLine
+  // Struck-out items: a Fenwick tree of their count per block of kBlock positions.
+  static constexpr size_t kBlock = 64;
+  std::vector<uint32_t> struckPerBlock_;
+  size_t struck_ = 0;
 };
 
 }  // namespace orvanel::nav
