@@ -118,13 +118,17 @@ void MeasureView(const TGeneratedLog& log, std::map<std::string, double>& v) {
   const double rowsOpened = std::max<double>(1.0, static_cast<double>(widest->Children().size()));
   v["expanded_rows"] = rowsOpened;
   v["heap_per_expanded_row"] = static_cast<double>(heapLaidOut - heapCollapsed) / rowsOpened;
+  // Once the rows settle (the view cuts back its row list's spare room) and are drawn.
   v["heap_per_expanded_row_drawn"] =
       static_cast<double>(HeapInUseBytes() - heapCollapsed) / rowsOpened;
+  const auto [rows, room] = view.RowRoom();
+  v["row_list_room_per_row"] = rows ? static_cast<double>(room) / static_cast<double>(rows) : 0;
   t = Now();
   view.collapse(widestIndex);
   Paint(view);
   v["collapse_ms"] = Ms(Now() - t);
   v["heap_kept_after_collapse"] = static_cast<double>(HeapInUseBytes() - heapCollapsed);
+  v["row_list_room_after_collapse"] = static_cast<double>(view.RowRoom().second);
   // Opened a second time, the view reuses the room it made the first time.
   const int64_t heapAgain = HeapInUseBytes();
   view.expand(widestIndex);

@@ -11,6 +11,10 @@ packages=(
   libbenchmark-dev                   # benchmark programs
   clang libclang-rt-14-dev           # fuzz targets (libFuzzer)
 )
+# Wanted but not needed: the build works without them.
+optional=(
+  qt6-base-private-dev               # the code tree view trims QTreeView's own row list
+)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -24,4 +28,20 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+optional_missing=()
+for p in "${optional[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    optional_missing+=("$p")
+  fi
+done
+if [ ${#optional_missing[@]} -gt 0 ]; then
+  echo "Installing (optional): ${optional_missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  if ! apt-get install -y -qq --no-install-recommends "${optional_missing[@]}"; then
+    apt-get update -qq || true
+    apt-get install -y -qq --no-install-recommends "${optional_missing[@]}" ||
+      echo "Optional packages not installed (${optional_missing[*]}): the build goes on without them."
+  fi
 fi

@@ -262,5 +262,34 @@ TEST(TreesView, AConversionUnderTheViewIsOneReset) {
   ExpectSameAsTree(*view->model(), project->Tree());
 }
 
+// QTreeView's own list of shown rows keeps little spare room once the rows settle, after a
+// wide branch opens and after it closes, and the rows stay whole.
+TEST(TreesView, AWideBranchOpenedAndClosedLeavesLittleSpareRowRoom) {
+  if (!ui::TCodeTreeView::TrimsRowRoom()) GTEST_SKIP() << "built without Qt's private headers";
+  TFakeUserInterface ui;
+  auto project = ConvertedProject(ui, NestedLog(2, 20000));
+  auto view = ShownView(project.get());
+  const auto& top = project->Tree().TopLevel();
+  TTreeItem* wide = top[1];
+  ASSERT_GT(wide->Children().size(), 20000u);
+  auto expectLittleSpare = [&](size_t shown) {
+    QApplication::processEvents();
+    const auto [rows, room] = view->RowRoom();
+    EXPECT_EQ(static_cast<size_t>(rows), shown);
+    EXPECT_LE(room, rows + rows / 2 + 1024) << rows << " rows";
+  };
+  for (int pass = 0; pass < 2; ++pass) {
+    view->expand(view->IndexOf(wide));
+    expectLittleSpare(top.size() + wide->Children().size());
+    TTreeItem* last = wide->Children().back();
+    view->SelectNode(last);
+    QApplication::processEvents();
+    EXPECT_TRUE(view->TextRect(last).isValid());
+    EXPECT_EQ(view->indexBelow(view->IndexOf(last)), view->IndexOf(top[2]));
+    view->collapse(view->IndexOf(wide));
+    expectLittleSpare(top.size());
+  }
+}
+
 }  // namespace
 }  // namespace orvanel::test

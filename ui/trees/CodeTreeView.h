@@ -101,6 +101,17 @@ class TCodeTreeView : public QTreeView {
   void selectAll() override {}  // a selection is of siblings only
   // Opens an editor only on a line that can be renamed (a comment line).
   bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+  void updateGeometries() override;
+
+ public:
+  // QTreeView keeps a 40-byte record per shown row in a list that grows by doubling and
+  // never shrinks: after a branch opens up to half of it may stand empty, after one closes
+  // all of it. Once the rows settle the list is cut back to a quarter of spare room when more
+  // than half of its rows' size stands spare. Whether this Qt lets the view do so (its
+  // private header was there when the program was built, and it is the same Qt).
+  static bool TrimsRowRoom();
+  // The rows QTreeView holds and the room its list has for them (both 0 when it cannot tell).
+  std::pair<qsizetype, qsizetype> RowRoom() const;
 
  private:
   void TreeSelectionChanged();
@@ -109,6 +120,7 @@ class TCodeTreeView : public QTreeView {
   // Selects by a click or a key: alone, added (Ctrl) or up to the item from the anchor (Shift).
   void SelectBy(TTreeItem* item, Qt::KeyboardModifiers modifiers);
   void SetCurrentQuietly(const QModelIndex& index);
+  void TrimRowRoom();
 
   TCodeTreeModel* model_ = nullptr;
   TCodeItemDelegate* delegate_ = nullptr;
@@ -124,6 +136,7 @@ class TCodeTreeView : public QTreeView {
   QPersistentModelIndex pressed_;  // follows deletions
   bool selectOnRelease_ = false;   // a plain click in a multi-selection selects alone on release
   bool editOnRelease_ = false;     // a click on the single selected comment line renames it
+  bool trimPending_ = false;
 };
 
 }  // namespace orvanel::ui

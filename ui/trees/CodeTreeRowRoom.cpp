@@ -1,0 +1,63 @@
+// The room of QTreeView's own list of shown rows. The list is QTreeView's private member:
+// it is reached through Qt's private header where the build has it (ORVANEL_TRIM_TREE_ROWS),
+// and only when the Qt the program runs with is the one it was built against.
+#include <QTimer>
+#include <cstring>
+
+#include "trees/CodeTreeView.h"
+
+#if ORVANEL_TRIM_TREE_ROWS
+#include <QtWidgets/private/qtreeview_p.h>
+#endif
+
+namespace orvanel::ui {
+
+namespace {
+// Below this many rows of spare room a list is left as it is.
+constexpr qsizetype kSpareRows = 1024;
+}  // namespace
+
+bool TCodeTreeView::TrimsRowRoom() {
+#if ORVANEL_TRIM_TREE_ROWS
+  return std::strcmp(qVersion(), QT_VERSION_STR) == 0;
+#else
+  return false;
+#endif
+}
+
+std::pair<qsizetype, qsizetype> TCodeTreeView::RowRoom() const {
+#if ORVANEL_TRIM_TREE_ROWS
+  if (TrimsRowRoom()) {
+    const auto& rows = static_cast<const QTreeViewPrivate*>(d_ptr.data())->viewItems;
+    return {rows.size(), rows.capacity()};
+  }
+#endif
+  return {0, 0};
+}
+
+void TCodeTreeView::updateGeometries() {
+  QTreeView::updateGeometries();
+  // Qt calls this while it lays rows out, some of its callers holding on to the list: the
+  // list is cut back once control is back in the event loop.
+  const auto [rows, room] = RowRoom();
+  if (!trimPending_ && room > rows + rows / 2 + kSpareRows) {
+    trimPending_ = true;
+    QTimer::singleShot(0, this, &TCodeTreeView::TrimRowRoom);
+  }
+}
+
+void TCodeTreeView::TrimRowRoom() {
+  trimPending_ = false;
+#if ORVANEL_TRIM_TREE_ROWS
+  if (!TrimsRowRoom()) return;
+  auto& rows = static_cast<QTreeViewPrivate*>(d_ptr.data())->viewItems;
+  const qsizetype size = rows.size();
+  if (rows.capacity() <= size + size / 2 + kSpareRows) return;
+  QList<QTreeViewItem> trimmed;
+  trimmed.reserve(size + size / 4 + kSpareRows / 2);
+  trimmed.append(rows);
+  rows.swap(trimmed);
+#endif
+}
+
+}  // namespace orvanel::ui
