@@ -254,5 +254,23 @@ TEST_F(NavigationFollowed, TooManyNotedSubtreesAreWorkedOutAgain) {
   EXPECT_EQ(nav.PositionsWorkedOut(), workedOut + 1);
 }
 
+// A move of more items than are noted: the positions are worked out again, and still right.
+TEST_F(NavigationFollowed, AMoveOfMoreItemsThanAreNotedIsWorkedOutAgain) {
+  Open(static_cast<int>(TFollowedPositions::kMaxNoted / 6));
+  ASSERT_GT(Tree().Count(), TFollowedPositions::kMaxNoted);
+  const std::vector<TTreeItem*> top = Tree().TopLevel();
+  Tree().MoveBefore(std::vector<TTreeItem*>(top.begin() + 1, top.end()), top.front());
+  ASSERT_EQ(Tree().TopLevel().back(), top.front());
+  const TGotoOutcome last = nav.GotoOffset(0x810000);
+  EXPECT_EQ(last.Item, top.back());
+  EXPECT_EQ(last.Position, Tree().Count() - 2);
+  TTreeItem* start = nullptr;
+  Tree().ForEach([&](TTreeItem* it) {
+    if (!start && it->Line()->IsFirstLine()) start = it;
+  });
+  EXPECT_EQ(nav.StartNode(), start);
+  EXPECT_EQ(nav.PositionsWorkedOut(), workedOut + 1);
+}
+
 }  // namespace
 }  // namespace orvanel::nav

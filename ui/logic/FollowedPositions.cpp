@@ -82,13 +82,19 @@ bool TFollowedPositions::Leaving(const std::vector<TTreeItem*>& roots) {
 
 bool TFollowedPositions::Came(const std::vector<TTreeItem*>& roots) {
   rootsSorted_ = false;
+  std::vector<const TTreeItem*> pending;
   for (const TTreeItem* root : roots) {
     if (noted_.count(root)) return false;  // a change was not heard
     size_t count = 0;
-    ForSubtree(root, [&](const TTreeItem* item) {
+    pending.assign(1, root);
+    while (!pending.empty()) {  // a large subtree stops the noting at the bound
+      const TTreeItem* item = pending.back();
+      pending.pop_back();
       noted_.insert(item);
       ++count;
-    });
+      if (noted_.size() > kMaxNoted) return false;
+      pending.insert(pending.end(), item->Children().begin(), item->Children().end());
+    }
     work_ += count;
     const TTreeItem* parent = root->Parent();
     if (!parent || !noted_.count(parent)) {
