@@ -186,6 +186,7 @@ TEST_F(SymbolExportTest, NamesAndCommentsThatWouldBreakAFileAreMadeSafe) {
     a->CreateLabel("$008010", "co:lon\ttab");
     a->CreateMapping("$7E0020", "", true, 1, "");  // no name to write
     a->FindInIndex(0x008003)->SetComment("  two\nlines  ");
+    a->FindInIndex(0x008006)->SetComment("bell\a\x1f\x1f\x1f\x1f\x1f\tend\x7f");
     const std::string file = dir_ + "/safe." + std::to_string(static_cast<int>(format));
     EXPECT_EQ(ExportSymbols(*a, file, format).Skipped, 1u);
 
@@ -197,6 +198,8 @@ TEST_F(SymbolExportTest, NamesAndCommentsThatWouldBreakAFileAreMadeSafe) {
     EXPECT_EQ(labels, expected);
     if (format != TSymbolFormat::Wla) {
       EXPECT_EQ(b->FindInIndex(0x008003)->Comment(), "two lines");
+      // Control characters would make a short file look binary and be refused.
+      EXPECT_EQ(b->FindInIndex(0x008006)->Comment(), "bell       end");
     }
   }
 }

@@ -27,12 +27,14 @@ std::string Word(std::string name, char separator) {
   return name;
 }
 
-// A comment on one line, without blanks at its ends (which a reader would not keep).
+// A comment on one line of text, without blanks at its ends (which a reader would not
+// keep): line breaks and other control characters become blanks, or a reader would take
+// the file for a binary one.
 std::string OneLine(const std::string& text) {
-  std::string line(Trim(text));
-  std::replace(line.begin(), line.end(), '\n', ' ');
-  std::replace(line.begin(), line.end(), '\r', ' ');
-  return line;
+  std::string line(text);
+  for (char& c : line)
+    if (static_cast<unsigned char>(c) < ' ' || c == '\x7f') c = ' ';
+  return std::string(Trim(line));
 }
 
 // Labels first, then the mappings of every scope; each (address, name) pair once. The
