@@ -237,13 +237,6 @@ void TTreeBuilder::Adopt(TTraceFileLine* record) {
   p_.Adopt(std::move(fresh_[record->storeSlot_]));
 }
 
-// The next item in document order after the subtree of `item`.
-TTreeItem* NextAfterSubtree(TTreeItem* item) {
-  for (TTreeItem* it = item; it; it = it->Parent())
-    if (TTreeItem* next = it->NextSibling()) return next;
-  return nullptr;
-}
-
 void TTreeBuilder::PlaceAll() {
   const auto& top = tree_.TopLevel();
   TTreeItem* item = firstNewTop_ < top.size() ? top[firstNewTop_] : nullptr;
@@ -258,7 +251,7 @@ void TTreeBuilder::PlaceAll() {
       // This item and the siblings after it go, with their subtrees.
       TTreeItem* last = item;
       for (TTreeItem* it = item; it; it = it->NextSibling()) dropped.push_back(last = it);
-      item = NextAfterSubtree(last);
+      item = TCodeTree::NextAfterSubtree(last);
     }
   }
   tree_.Delete(dropped);

@@ -329,6 +329,12 @@ TTreeItem* TCodeTree::NextInOrder(const TTreeItem* item) const {
   return nullptr;
 }
 
+TTreeItem* TCodeTree::NextAfterSubtree(const TTreeItem* item) {
+  for (const TTreeItem* it = item; it; it = it->Parent())
+    if (TTreeItem* next = it->NextSibling()) return next;
+  return nullptr;
+}
+
 TTreeItem* TCodeTree::PrevInOrder(const TTreeItem* item) const {
   const TTreeItem* p = item->parent_;
   if (item->row_ == 0) return p->isRoot_ ? nullptr : const_cast<TTreeItem*>(p);

@@ -141,6 +141,8 @@ class TCodeTree {
   TTreeItem* NextInOrder(const TTreeItem* item) const;  // none after the last
   TTreeItem* PrevInOrder(const TTreeItem* item) const;  // none before the first
   TTreeItem* LastInOrder() const;
+  // The item after the whole subtree of `item` in display order; none after the last.
+  static TTreeItem* NextAfterSubtree(const TTreeItem* item);
   template <typename Fn>  // fn(item) for every item in display order
   void ForEach(Fn fn) const {
     for (TTreeItem* it = First(); it; it = NextInOrder(it)) fn(it);

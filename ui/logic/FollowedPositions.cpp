@@ -8,26 +8,6 @@ namespace orvanel::nav {
 
 namespace {
 
-// Every item of the subtree in display order, the root first.
-template <typename Visit>
-void ForSubtree(const TTreeItem* root, Visit visit) {
-  std::vector<const TTreeItem*> pending{root};
-  while (!pending.empty()) {
-    const TTreeItem* item = pending.back();
-    pending.pop_back();
-    visit(item);
-    const auto& children = item->Children();
-    pending.insert(pending.end(), children.rbegin(), children.rend());
-  }
-}
-
-// The item that follows the whole subtree of `item` in display order.
-const TTreeItem* NextAfterSubtree(const TTreeItem* item) {
-  for (; item; item = item->Parent())
-    if (const TTreeItem* next = item->NextSibling()) return next;
-  return nullptr;
-}
-
 constexpr TWalkFind kNoneThere{true, nullptr, 0};
 
 }  // namespace
@@ -38,23 +18,29 @@ bool TFollowedPositions::Agrees() const {
   return base_.LiveCount() + noted_.size() == tree_.Count();
 }
 
+std::unordered_map<const TTreeItem*, size_t>::iterator TFollowedPositions::OwnerOf(
+    const TTreeItem* item) {
+  for (const TTreeItem* p = item->Parent(); p; p = p->Parent())
+    if (auto owner = rootSizes_.find(p); owner != rootSizes_.end()) return owner;
+  return rootSizes_.end();
+}
+
+bool TFollowedPositions::WithinBudget() const {
+  return work_ <= 2 * base_.Count() + 4096;
+}
+
 bool TFollowedPositions::Leaving(const std::vector<TTreeItem*>& roots) {
   rootsSorted_ = false;
   std::vector<std::pair<size_t, size_t>> ranges;
   for (const TTreeItem* root : roots) {
+    const TTreeItem* end = TCodeTree::NextAfterSubtree(root);
     if (noted_.count(root)) {  // a noted subtree leaves: it only needs forgetting
       size_t count = 0;
-      ForSubtree(root, [&](const TTreeItem* item) {
+      for (const TTreeItem* item = root; item != end; item = tree_.NextInOrder(item), ++count)
         noted_.erase(item);
-        ++count;
-      });
       work_ += count;
       if (rootSizes_.erase(root) == 0)
-        for (const TTreeItem* p = root->Parent(); p; p = p->Parent())
-          if (auto owner = rootSizes_.find(p); owner != rootSizes_.end()) {
-            owner->second -= count;
-            break;
-          }
+        if (auto owner = OwnerOf(root); owner != rootSizes_.end()) owner->second -= count;
       continue;
     }
     // An item from before: its subtree's items from before hold the next live positions,
@@ -62,53 +48,40 @@ bool TFollowedPositions::Leaving(const std::vector<TTreeItem*>& roots) {
     const std::optional<size_t> first = base_.PositionOf(root);
     if (!first) return false;
     size_t last = *first;
-    bool inPlace = true;
-    ForSubtree(root, [&](const TTreeItem* item) {
-      if (item == root || !inPlace) return;
+    for (const TTreeItem* item = tree_.NextInOrder(root); item != end;
+         item = tree_.NextInOrder(item)) {
       ++work_;
       if (noted_.erase(item)) {
         rootSizes_.erase(item);
-        return;
+        continue;
       }
       last = base_.NextLive(last + 1);
-      inPlace = base_.ItemAt(last) == item;
-    });
-    if (!inPlace) return false;
+      if (base_.ItemAt(last) != item) return false;
+    }
     ranges.emplace_back(*first, last);
   }
   work_ += base_.StrikeOut(ranges);
-  return work_ <= 2 * base_.Count() + 4096;
+  return WithinBudget();
 }
 
 bool TFollowedPositions::Came(const std::vector<TTreeItem*>& roots) {
   rootsSorted_ = false;
-  std::vector<const TTreeItem*> pending;
   for (const TTreeItem* root : roots) {
     if (noted_.count(root)) return false;  // a change was not heard
+    const TTreeItem* end = TCodeTree::NextAfterSubtree(root);
     size_t count = 0;
-    pending.assign(1, root);
-    while (!pending.empty()) {  // a large subtree stops the noting at the bound
-      const TTreeItem* item = pending.back();
-      pending.pop_back();
+    for (const TTreeItem* item = root; item != end; item = tree_.NextInOrder(item), ++count) {
       noted_.insert(item);
-      ++count;
-      if (noted_.size() > kMaxNoted) return false;
-      pending.insert(pending.end(), item->Children().begin(), item->Children().end());
+      if (noted_.size() > kMaxNoted) return false;  // a large subtree stops at the bound
     }
     work_ += count;
     const TTreeItem* parent = root->Parent();
-    if (!parent || !noted_.count(parent)) {
+    if (!parent || !noted_.count(parent))
       rootSizes_[root] = count;
-      continue;
-    }
-    for (const TTreeItem* p = parent; p; p = p->Parent())  // inside a noted subtree
-      if (auto owner = rootSizes_.find(p); owner != rootSizes_.end()) {
-        owner->second += count;
-        break;
-      }
+    else if (auto owner = OwnerOf(root); owner != rootSizes_.end())  // in a noted subtree
+      owner->second += count;
   }
-  return noted_.size() <= kMaxNoted && rootSizes_.size() <= kMaxRoots &&
-         work_ <= 2 * base_.Count() + 4096;
+  return rootSizes_.size() <= kMaxRoots && WithinBudget();
 }
 
 void TFollowedPositions::SortRoots() const {
@@ -135,8 +108,8 @@ size_t TFollowedPositions::NotedBefore(const TTreeItem* item) const {
 
 std::optional<size_t> TFollowedPositions::LiveBeforeEnd(const TTreeItem* root) const {
   // The next item from before after the subtree; noted subtrees in between are skipped.
-  const TTreeItem* next = NextAfterSubtree(root);
-  while (next && noted_.count(next)) next = NextAfterSubtree(next);
+  const TTreeItem* next = TCodeTree::NextAfterSubtree(root);
+  while (next && noted_.count(next)) next = TCodeTree::NextAfterSubtree(next);
   if (!next) return base_.LiveCount();
   const std::optional<size_t> position = base_.PositionOf(next);
   if (!position) return std::nullopt;
@@ -148,22 +121,16 @@ std::optional<std::vector<TWalkFind>> TFollowedPositions::NotedMatches(const TMa
   if (std::none_of(noted_.begin(), noted_.end(), match)) return found;
   SortRoots();
   for (size_t r = 0; r < sortedRoots_.size(); ++r) {
+    const TTreeItem* root = sortedRoots_[r];
+    const TTreeItem* end = TCodeTree::NextAfterSubtree(root);
     std::optional<size_t> liveBefore;
     size_t index = 0;
-    bool told = true;
-    ForSubtree(sortedRoots_[r], [&](const TTreeItem* item) {
-      if (told && match(item)) {
-        if (!liveBefore) liveBefore = LiveBeforeEnd(sortedRoots_[r]);
-        if (!liveBefore) {
-          told = false;
-          return;
-        }
-        found.push_back(
-            {true, const_cast<TTreeItem*>(item), *liveBefore + notedBeforeRoot_[r] + index});
-      }
-      ++index;
-    });
-    if (!told) return std::nullopt;
+    for (const TTreeItem* item = root; item != end; item = tree_.NextInOrder(item), ++index) {
+      if (!match(item)) continue;
+      if (!liveBefore && !(liveBefore = LiveBeforeEnd(root))) return std::nullopt;
+      found.push_back(
+          {true, const_cast<TTreeItem*>(item), *liveBefore + notedBeforeRoot_[r] + index});
+    }
   }
   return found;
 }

@@ -70,6 +70,10 @@ class TFollowedPositions {
   // The items from before that stand before everything after the subtree of `root`.
   std::optional<size_t> LiveBeforeEnd(const TTreeItem* root) const;
   void SortRoots() const;
+  // The noted subtree that holds `item`, a noted item that is not a root of its own.
+  std::unordered_map<const TTreeItem*, size_t>::iterator OwnerOf(const TTreeItem* item);
+  // Whether following has cost less than working the positions out again would (twice over).
+  bool WithinBudget() const;
 
   const TCodeTree& tree_;
   TTreePositions base_;

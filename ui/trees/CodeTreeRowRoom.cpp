@@ -15,6 +15,11 @@ namespace orvanel::ui {
 namespace {
 // Below this many rows of spare room a list is left as it is.
 constexpr qsizetype kSpareRows = 1024;
+
+// More than half of the rows' size stands spare.
+bool TooMuchRoom(qsizetype rows, qsizetype room) {
+  return room > rows + rows / 2 + kSpareRows;
+}
 }  // namespace
 
 bool TCodeTreeView::TrimsRowRoom() {
@@ -40,7 +45,7 @@ void TCodeTreeView::updateGeometries() {
   // Qt calls this while it lays rows out, some of its callers holding on to the list: the
   // list is cut back once control is back in the event loop.
   const auto [rows, room] = RowRoom();
-  if (!trimPending_ && room > rows + rows / 2 + kSpareRows) {
+  if (!trimPending_ && TooMuchRoom(rows, room)) {
     trimPending_ = true;
     QTimer::singleShot(0, this, &TCodeTreeView::TrimRowRoom);
   }
@@ -48,11 +53,10 @@ void TCodeTreeView::updateGeometries() {
 
 void TCodeTreeView::TrimRowRoom() {
   trimPending_ = false;
+  const auto [size, room] = RowRoom();
+  if (!TooMuchRoom(size, room)) return;  // little spare, or none that can be told
 #if ORVANEL_TRIM_TREE_ROWS
-  if (!TrimsRowRoom()) return;
   auto& rows = static_cast<QTreeViewPrivate*>(d_ptr.data())->viewItems;
-  const qsizetype size = rows.size();
-  if (rows.capacity() <= size + size / 2 + kSpareRows) return;
   QList<QTreeViewItem> trimmed;
   trimmed.reserve(size + size / 4 + kSpareRows / 2);
   trimmed.append(rows);
