@@ -194,6 +194,10 @@ class TProject : public TLineOwner, public TOffsetLookup {
   void SetSaved(bool value);
   bool Saved() const { return saved_; }
   void SetSavedFlag(bool value) { saved_ = value; }
+  // A project whose files were read with errors (lines dropped, values refused) is never
+  // saved over its own files without the user's yes; a save under new names is free.
+  bool ReadWithErrors() const { return readWithErrors_; }
+  void SetReadWithErrors(bool value) { readWithErrors_ = value; }
 
   // --- records and the tree --------------------------------------------------------------
   TCodeTree& Tree() { return tree_; }
@@ -274,6 +278,7 @@ class TProject : public TLineOwner, public TOffsetLookup {
   TTargetIndex targetIndex_;
   TBookmarkList bookmarks_;
   bool saved_ = false;
+  bool readWithErrors_ = false;
 
   std::unique_ptr<TSNESScopeManager> ownScopeManager_;  // none for a code cache
   TSNESScopeManager* scopeManager_ = nullptr;
