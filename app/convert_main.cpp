@@ -147,7 +147,15 @@ int main(int argc, char* argv[]) {
       convert.MapFile = options.map;
       convert.LabelFile = options.labels;
       convert.ProgramDir = ProgramDir();
-      saved = orvanel::ConvertLogWithSymbols(convert, options.symbols, options.romMapping, ui);
+      size_t failedSymbols = 0;
+      saved = orvanel::ConvertLogWithSymbols(convert, options.symbols, options.romMapping, ui,
+                                             failedSymbols);
+      // A batch script must tell a symbol file that was not read, though the project is saved.
+      if (failedSymbols > 0) {
+        std::fprintf(stderr, "orvanel-convert: %zu symbol file(s) not read; the project %s\n",
+                     failedSymbols, saved ? "was saved without them" : "was not saved either");
+        return 1;
+      }
     }
     return saved ? 0 : 1;
   } catch (const std::exception& e) {

@@ -3,6 +3,8 @@
 //  - importing a symbol file of 100,000 names (the trace's executed addresses and further
 //    ROM addresses as labels, work RAM addresses as mappings) into a project of a million
 //    lines, with 20,000 and with several hundred thousand records;
+//  - importing a symbol file of 3,125,000 names (about 100 MB: half ROM labels, half
+//    mappings) into a small project, with the peak resident memory of the process;
 //  - writing those names back out as a WLA-DX symbol file;
 //  - the listing of a code tree of 100,000 and of a million items, with the growth of the
 //    resident memory while it is written (the peak is reset after the conversion, so the
@@ -112,6 +114,53 @@ void BM_ImportSymbols_100k_Into_1M(benchmark::State& state) {
   }
 }
 
+// 3,125,000 lines of 33 bytes: labels on the upper half of banks $80-$DF, mappings on the
+// lower half of banks $00-$5F, each name 24 characters.
+size_t WriteLargeSymbolFile(const std::string& path, size_t count) {
+  std::FILE* f = std::fopen(path.c_str(), "w");
+  if (!f) throw std::runtime_error("cannot write " + path);
+  std::fputs("; generated for the benchmark\n[labels]\n", f);
+  int64_t rom = 0x808000, ram = 0x000000;
+  for (size_t i = 0; i < count; ++i) {
+    int64_t& address = (i % 2 == 0) ? rom : ram;
+    std::fprintf(f, "%02x:%04x sym_%06llx_%013zu\n", static_cast<unsigned>(address >> 16),
+                 static_cast<unsigned>(address & 0xFFFF), static_cast<unsigned long long>(address),
+                 i);
+    address += 2;
+    if (i % 2 == 0 && (address & 0xFFFF) == 0) address += 0x8000;       // the next bank's ROM
+    if (i % 2 == 1 && (address & 0xFFFF) == 0x8000) address += 0x8000;  // the next bank's RAM
+  }
+  std::fclose(f);
+  return count;
+}
+
+void BM_ImportSymbols_3M_100MB(benchmark::State& state) {
+  const TGeneratedLog& log = Log(100'000);
+  for (auto _ : state) {
+    TChildReport report = RunInChild([&](std::map<std::string, double>& v) {
+      TNullUserInterface ui;
+      auto project = Converted(log, ui);
+      const std::string file = RunFolder() + "names-3m.sym";
+      v["names"] = static_cast<double>(WriteLargeSymbolFile(file, 3'125'000));
+      v["file_MB"] = static_cast<double>(std::filesystem::file_size(file)) / kMB;
+      const double rssBefore = static_cast<double>(CurrentRssKb());
+      ResetPeakRss();
+      const double start = Now();
+      const double cpu = CpuNow();
+      TSymbolImportResult r = ImportSymbols(*project, file);
+      v["seconds"] = Now() - start;
+      v["cpu_seconds"] = CpuNow() - cpu;
+      v["peak_MB"] = PeakRssSinceResetKb() / 1024.0;
+      v["import_peak_over_start_MB"] = (PeakRssSinceResetKb() - rssBefore) / 1024.0;
+      if (!r.Read()) throw std::runtime_error(r.Error);
+      v["labels"] = static_cast<double>(r.Labels);
+      v["mappings"] = static_cast<double>(r.Mappings);
+      std::filesystem::remove(file);
+    });
+    if (!Report(state, report)) return;
+  }
+}
+
 void BM_ExportSymbols_100k(benchmark::State& state) {
   const TGeneratedLog& log = Log(1'000'000);
   for (auto _ : state) {
@@ -163,6 +212,7 @@ BENCHMARK(BM_ImportSymbols_100k_Into_1M)
     ->UseManualTime()
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportSymbols_3M_100MB)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportSymbols_100k)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportListing)
     ->Arg(100'000)

@@ -34,9 +34,21 @@ expect_in(${WORK}/p.sym "[labels]\n00:2100 DisplayControl\n00:8000 Reset\n")
 run(--export-symbols mlb ${WORK}/p.mlb ${WORK}/p.tfp)
 expect_in(${WORK}/p.mlb "SnesPrgRom:0010:Sub:loads the player's x\n")
 
-# A file of another kind is refused with a message; the conversion still saves.
-run(--symbols ${DATA}/sample.log ${DATA}/sample.log ${WORK}/q.tfp)
-string(FIND "${stderr_text}" "is not a symbol file of a known kind" at)
+# A symbol file that cannot be read (of another kind, missing) is refused with a message and
+# a failing exit status, so that batch scripts can tell; the conversion is still saved.
+foreach(bad sample.log missing.sym)
+  file(REMOVE ${WORK}/q.tfp)
+  execute_process(COMMAND ${CONVERT} --symbols ${DATA}/${bad} ${DATA}/sample.log ${WORK}/q.tfp
+                  RESULT_VARIABLE rc ERROR_VARIABLE err)
+  if(rc EQUAL 0 OR NOT EXISTS ${WORK}/q.tfp)
+    message(FATAL_ERROR "--symbols ${bad}: exit status ${rc}, project saved: ${err}")
+  endif()
+  string(FIND "${err}" "symbol file(s) not read; the project was saved without them" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "no reason given for --symbols ${bad}: ${err}")
+  endif()
+endforeach()
+string(FIND "${err}" "Cannot open file" at)
 if(at EQUAL -1)
-  message(FATAL_ERROR "no message for a log given as symbols: ${stderr_text}")
+  message(FATAL_ERROR "no message for a missing symbol file: ${err}")
 endif()

@@ -220,8 +220,10 @@ TEST_F(SymbolExportTest, TheConverterImportsBeforeTheSaveAndExportsASavedProject
   TConvertOptions options;
   options.LogFile = Sample("sample.log");
   options.ProjectFile = dir_ + "/p.tfp";
+  size_t failed = 99;
   ASSERT_TRUE(ConvertLogWithSymbols(options, {Sample("wla.sym"), Sample("comments.sym")},
-                                    TRomMapping::Guess, ui_));
+                                    TRomMapping::Guess, ui_, failed));
+  EXPECT_EQ(failed, 0u);
   ASSERT_GE(ui_.Messages.size(), 2u);  // one summary per file
   EXPECT_NE(ui_.Messages[0].find("3 labels, 2 mappings"), std::string::npos);
 
@@ -236,6 +238,68 @@ TEST_F(SymbolExportTest, TheConverterImportsBeforeTheSaveAndExportsASavedProject
   EXPECT_EQ(r.Labels, 3u);
   EXPECT_EQ(r.Mappings, 2u);
   EXPECT_EQ(r.Comments, 2u);
+}
+
+// A trace that runs a handler copied to low work RAM ($00:1000), reads low RAM through bank
+// 0 and runs ROM at one mirror: every format brings the names back to the same addresses.
+// The .mlb file has one place per ROM offset, so of two labels on mirrors of one offset it
+// keeps the one where the trace ran and says that it left the other out.
+TEST_F(SymbolExportTest, RamCodeLowRamAndMirroredRomNamesComeBackWhereTheyWere) {
+  const std::string log = TLogBuilder()
+                              .Jsr(0x008000, 0x001000)
+                              .Lda(0x001000, 0x000010)
+                              .Rts(0x001003)
+                              .Nop(0x008003)
+                              .Text();
+  auto a = test::ConvertedProject(ui_, log);
+  a->CreateLabel("$001000", "RamHandler");
+  a->CreateLabel("$008003", "Back");
+  a->CreateLabel("$808003", "BackFast");  // the same ROM offset as Back
+  a->CreateMapping("$000010", "Counter", true, 1, "");
+  a->CreateMapping("$7E1800", "Buffer", true, 1, "");
+  a->FindInIndex(0x001000)->SetComment("copied here at boot");
+  for (TSymbolFormat format : {TSymbolFormat::Wla, TSymbolFormat::Mlb, TSymbolFormat::Sym}) {
+    SCOPED_TRACE(static_cast<int>(format));
+    const bool mlb = format == TSymbolFormat::Mlb;
+    const std::string file = dir_ + "/ram." + std::to_string(static_cast<int>(format));
+    TSymbolExportResult out = ExportSymbols(*a, file, format);
+    EXPECT_EQ(out.MirrorsDropped, mlb ? 1u : 0u);
+    if (mlb) {
+      EXPECT_NE(SymbolExportSummary(out, file).find("1 name left out because a mirror"),
+                std::string::npos);
+    }
+
+    auto b = test::ConvertedProject(ui_, log);
+    TSymbolImportResult r = ImportSymbols(*b, file);
+    ASSERT_TRUE(r.Read()) << r.Error;
+    EXPECT_EQ(r.SkippedLines + r.Clashes, 0u);
+    TNames labels = Names(a->LabelManager());
+    if (mlb) labels.erase({0x808003, "BackFast"});
+    EXPECT_EQ(Names(b->LabelManager()), labels);
+    EXPECT_EQ(Names(b->ScopeManager()), Names(a->ScopeManager()));
+    EXPECT_EQ(b->FindInIndex(0x001000)->DisplayText(), "Global.RamHandler: LDA Counter [$000010]");
+    if (format != TSymbolFormat::Wla) {
+      EXPECT_EQ(Comments(*b), Comments(*a));
+    }
+  }
+}
+
+// The longest name and comment an import takes are saved and read back with the project.
+TEST_F(SymbolExportTest, AProjectWithTheLongestNamesOpensAgain) {
+  const std::string name(4096, 'n'), comment(4096, 'c');
+  const std::string symbols = dir_ + "/long.sym";
+  test::WriteFile(symbols, "[labels]\n00:8000 " + name + "\n7e:0010 " + name +
+                               "\n[comments]\n00:8010 " + comment + "\n");
+  TConvertOptions options;
+  options.LogFile = Sample("sample.log");
+  options.ProjectFile = dir_ + "/long.tfp";
+  size_t failed = 99;
+  ASSERT_TRUE(ConvertLogWithSymbols(options, {symbols}, TRomMapping::Guess, ui_, failed));
+  EXPECT_EQ(failed, 0u);
+  auto saved = OpenProject(options.ProjectFile, ui_, "");
+  EXPECT_EQ(saved->LabelManager()->FindLabel(0x008000)->MappingName(), name);
+  EXPECT_EQ(Names(saved->ScopeManager()).begin()->first.second, name);
+  EXPECT_EQ(saved->FindInIndex(0x008010)->Comment(), comment);
 }
 
 TEST(RomMapping, OffsetsAndAddressesConvertBothWays) {

@@ -252,5 +252,169 @@ TEST_F(SymbolImportTest, CodeRunFromRamIsALabelAndUnexecutedRamAMapping) {
   EXPECT_EQ(Names(project->ScopeManager()).at(0x7E3000), "Buffer");
 }
 
+// Files that real assemblers, linkers and emulators wrote, imported into a project whose
+// trace runs none of their code: every name lands as a label (ROM) or a mapping, or counts
+// as a clash with an earlier name of the same address; nothing is skipped unread.
+TEST(SymbolImportRealFiles, EveryNameOfARealFileIsRead) {
+  struct Case {
+    const char* file;
+    TSymbolFileKind kind;
+    size_t names, comments, otherTypes, ignoredSectionLines;
+  };
+  const Case cases[] = {
+      // wlalink's no$gmb form for pvsneslib: "bbbb:aaaa name", and "bbbbaaaa name".
+      {"pvsneslib-timer-wlalink.sym", TSymbolFileKind::NoGmb, 450, 0, 0, 0},
+      {"pvsneslib-Mode1Scroll-wlalink.sym", TSymbolFileKind::NoGmb, 484, 0, 0, 0},
+      {"pvsneslib-scoring-wlalink.sym", TSymbolFileKind::NoCash, 486, 0, 0, 0},
+      // Mesen's older types PRG, WORK, REG (with comments); SPCRAM is the sound CPU's.
+      {"sm-debugging-mesen.mlb", TSymbolFileKind::Mlb, 36363, 192, 16, 0},
+      {"sm-debugging-bsnes.sym", TSymbolFileKind::Sections, 36864, 118, 0, 0},
+      {"asar-arch-65816-wla.sym", TSymbolFileKind::Sections, 16, 0, 0, 0},
+      {"asar-arch-65816-nocash.sym", TSymbolFileKind::NoCash, 16, 0, 0, 0},
+      {"wlalink-all-instructions.sym", TSymbolFileKind::Sections, 0, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    TFakeUserInterface ui;
+    auto project = test::ConvertedProject(ui, test::ReadFile(Sample("sample.log")));
+    ui.Messages.clear();
+    TSymbolImportResult r =
+        ImportSymbols(*project, std::string(ORVANEL_TRACES_DIR) + "/../symbols/real/" + c.file);
+    ASSERT_TRUE(r.Read()) << r.Error;
+    EXPECT_EQ(r.Kind, c.kind);
+    EXPECT_EQ(r.Labels + r.Mappings + r.Clashes + r.Duplicates, c.names);
+    EXPECT_EQ(r.Comments + r.LinelessComments, c.comments);
+    EXPECT_EQ(r.OtherTypes, c.otherTypes);
+    EXPECT_EQ(r.SkippedLines, 0u);
+    EXPECT_EQ(r.IgnoredSectionLines, c.ignoredSectionLines);
+    EXPECT_EQ(Names(project->LabelManager()).size() + Names(project->ScopeManager()).size(),
+              r.Labels + r.Mappings);
+    EXPECT_TRUE(ui.Batches.empty());
+  }
+}
+
+// Latin-1 text as UTF-16 with its byte order mark.
+std::string Utf16(std::string_view latin1, bool bigEndian) {
+  std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (char c : latin1) {
+    const char units[2] = {c, '\0'};
+    out += bigEndian ? std::string{units[1], units[0]} : std::string{units[0], units[1]};
+  }
+  return out;
+}
+
+// What a line may hold, as the user sees it after the import: the names that arrive and
+// the lines reported as skipped.
+TEST_F(SymbolImportTest, TextIsReadLineByLineAndOnlyReadableNamesArrive) {
+  const std::string long4096(4096, 'n'), long4097(4097, 'n');
+  struct Case {
+    const char* what;
+    std::string content;
+    std::map<int64_t, std::string> names;  // labels and mappings
+    size_t skipped;
+    const char* message;  // in the skipped line's message
+  };
+  const Case cases[] = {
+      {"a stray Latin-1 byte spoils its own line only",
+       "[labels]\n00:8000 Caf\xC3\xA9\n00:8010 Stra\xDF"
+       "e\n",
+       {{0x8000, "Caf\xC3\xA9"},
+        {0x8010,
+         "Stra\xC3\x9F"
+         "e"}},
+       0,
+       ""},
+      {"UTF-16, little end first",
+       Utf16("[labels]\n00:8000 \xE9\n", false),
+       {{0x8000, "\xC3\xA9"}},
+       0,
+       ""},
+      {"UTF-16, big end first", Utf16("00008000 R\n", true), {{0x8000, "R"}}, 0, ""},
+      {"a name of 4,096 characters is a name",
+       "[labels]\n00:8000 " + long4096 + "\n",
+       {{0x8000, long4096}},
+       0,
+       ""},
+      {"a longer name is refused",
+       "[labels]\n00:8000 " + long4097 + "\n00:8010 Sub\n",
+       {{0x8010, "Sub"}},
+       1,
+       "line 2: the name is longer than 4,096 characters"},
+      {"a longer comment is refused",
+       "[comments]\n00:8010 " + long4097 + "\n",
+       {},
+       1,
+       "the comment is longer than 4,096 characters"},
+      {"NUL in a name",
+       std::string("[labels]\n00:8000 Re\0set\n00:8010 Sub\n", 35),
+       {{0x8010, "Sub"}},
+       1,
+       "line 2: the name holds a control character"},
+      {"a control character in a name",
+       "al 008000 .Re\x01set\nal 008010 .Sub\n",
+       {{0x8010, "Sub"}},
+       1,
+       "the name holds a control character"},
+      {"bsnes: type and size follow the name, comments have their section",
+       "#SNES65816\n\n[SYMBOL]\n00:8000 Reset ANY 1\n7e:0010 PlayerX ANY 2\n"
+       "[COMMENT]\n00:8010 loads x\n",
+       {{0x8000, "Reset"}, {0x7E0010, "PlayerX"}},
+       0,
+       ""},
+      {"WLA's symbols and breakpoints hold no names",
+       "[labels]\n00:8000 Reset\n[symbols]\n00:8010 sym\n[breakpoints]\n00:8003\n",
+       {{0x8000, "Reset"}},
+       0,
+       ""},
+  };
+  const std::string file = test::ScratchDir() + "/case.sym";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TFakeUserInterface ui;
+    auto project = test::ConvertedProject(ui, test::ReadFile(Sample("sample.log")));
+    ui.Messages.clear();
+    test::WriteFile(file, c.content);
+    TSymbolImportResult r = ImportSymbols(*project, file);
+    ASSERT_TRUE(r.Read()) << r.Error;
+    std::map<int64_t, std::string> names = Names(project->LabelManager());
+    names.merge(Names(project->ScopeManager()));
+    EXPECT_EQ(names, c.names);
+    EXPECT_EQ(r.SkippedLines, c.skipped);
+    if (c.skipped) {
+      ASSERT_EQ(ui.Batches.size(), 1u);
+      EXPECT_NE(ui.Batches[0][0].find(c.message), std::string::npos) << ui.Batches[0][0];
+    }
+  }
+}
+
+TEST_F(SymbolImportTest, CommentsAndSkippedSectionsReachTheUser) {
+  const std::string file = test::ScratchDir() + "/notes.mlb";
+  // Mesen writes a comment's line break as "\n".
+  test::WriteFile(file, "PRG:10:Sub:loads x\\nthen y\nWORK:10:PlayerX\nREG:2100:INIDISP\n");
+  TSymbolImportResult r = ImportSymbols(*project_, file);
+  EXPECT_EQ(project_->FindInIndex(0x008010)->Comment(), "loads x\nthen y");
+  EXPECT_EQ(Mappings(),
+            (std::map<int64_t, std::string>{{0x7E0010, "PlayerX"}, {0x002100, "INIDISP"}}));
+
+  test::WriteFile(file, "[labels]\n00:8000 Reset\n[breakpoints]\n00:8003\n00:8010\n");
+  r = ImportSymbols(*project_, file);
+  EXPECT_NE(SymbolImportSummary(r, "f").find("2 lines of [breakpoints] not read"),
+            std::string::npos)
+      << SymbolImportSummary(r, "f");
+}
+
+TEST_F(SymbolImportTest, AFileOfBadLinesListsAHundredAndCountsTheRest) {
+  std::string content = "[labels]\n";
+  for (int i = 0; i < 250; ++i) content += "zz:8000 Bad\n";
+  const std::string file = test::ScratchDir() + "/bad.sym";
+  test::WriteFile(file, content);
+  TSymbolImportResult r = ImportSymbols(*project_, file);
+  EXPECT_EQ(r.SkippedLines, 250u);
+  ASSERT_EQ(ui_.Batches.size(), 1u);
+  ASSERT_EQ(ui_.Batches[0].size(), 101u);
+  EXPECT_NE(ui_.Batches[0][99].find("line 101: not a symbol line: zz:8000 Bad"), std::string::npos);
+  EXPECT_NE(ui_.Batches[0][100].find("150 more lines skipped, not listed"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace orvanel

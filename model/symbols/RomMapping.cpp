@@ -87,6 +87,13 @@ std::optional<int64_t> CpuToSaveRam(int64_t address, TRomMapping mapping) {
   return ((bank - 0x70) << 15) | inBank;
 }
 
+std::optional<int64_t> LowRamMirrorOffset(int64_t address) {
+  if (address < 0 || address > 0xFFFFFF || InBank(address) >= 0x2000) return std::nullopt;
+  const int64_t bank = BankOf(address);
+  if (bank == 0x7E || (bank & 0x7F) < 0x40) return InBank(address);
+  return std::nullopt;
+}
+
 TRomLayout::TRomLayout(TProject& project, TRomMapping mapping)
     : project_(project), mapping_(mapping) {
   std::vector<int64_t> executed;
@@ -95,6 +102,11 @@ TRomLayout::TRomLayout(TProject& project, TRomMapping mapping)
     const TTraceFileLine& line = *owned;
     if (line.IsComment() || line.itemCount_ == 0) continue;
     executed.push_back(line.Offset());
+    if (std::optional<int64_t> low = LowRamMirrorOffset(line.Offset()))
+      lowRamCode_.emplace(*low, line.Offset());
+    if (line.HasTarget() && !line.IsFlow())
+      if (std::optional<int64_t> low = LowRamMirrorOffset(line.TargetOffset()))
+        lowRamData_.emplace(*low, line.TargetOffset());
     hiRomOnly = hiRomOnly || IsHiRomOnly(line.Offset());
   }
   if (mapping_ == TRomMapping::Guess)
@@ -120,6 +132,12 @@ std::optional<int64_t> TRomLayout::CpuAddressOf(int64_t romOffset) const {
     if (line && !line->IsComment()) return address;
   }
   return mirrors[preferredMirror_ < mirrors.size() ? preferredMirror_ : 0];
+}
+
+int64_t TRomLayout::WorkRamAddressOf(int64_t offset) const {
+  if (auto it = lowRamCode_.find(offset); it != lowRamCode_.end()) return it->second;
+  if (auto it = lowRamData_.find(offset); it != lowRamData_.end()) return it->second;
+  return 0x7E0000 + offset;
 }
 
 }  // namespace orvanel

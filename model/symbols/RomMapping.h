@@ -4,6 +4,7 @@
 // under. Symbol files name code by ROM offset (.mlb) or by CPU address (all others).
 #include <cstdint>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace orvanel {
@@ -30,6 +31,10 @@ std::vector<int64_t> RomOffsetToCpu(int64_t offset, TRomMapping mapping);
 std::optional<int64_t> SaveRamToCpu(int64_t offset, TRomMapping mapping);
 std::optional<int64_t> CpuToSaveRam(int64_t address, TRomMapping mapping);
 
+// Whether the CPU address reads the first 8 KiB of work RAM through its mirror in banks
+// $00-$3F and $80-$BF, and the work RAM offset it reads.
+std::optional<int64_t> LowRamMirrorOffset(int64_t address);
+
 // The layout and mirror choice learnt from the addresses a project's trace executed.
 class TRomLayout {
  public:
@@ -40,11 +45,17 @@ class TRomLayout {
   // The CPU address of a ROM offset: the mirror the trace executed at that offset when it
   // did, else the mirror where most of the trace's ROM code ran. None beyond the ROM.
   std::optional<int64_t> CpuAddressOf(int64_t romOffset) const;
+  // The CPU address of a work RAM offset: for the first 8 KiB, the address at which the trace
+  // ran code there or, failing that, read or wrote it ($00:1000 rather than $7E:1000); else
+  // $7E0000 + offset.
+  int64_t WorkRamAddressOf(int64_t offset) const;
 
  private:
   TProject& project_;
   TRomMapping mapping_;
   size_t preferredMirror_ = 0;  // index into RomOffsetToCpu's list
+  // The first 8 KiB of work RAM: offset -> the address the trace used, code before data.
+  std::unordered_map<int64_t, int64_t> lowRamCode_, lowRamData_;
 };
 
 }  // namespace orvanel

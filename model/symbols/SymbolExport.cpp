@@ -117,9 +117,31 @@ std::optional<std::pair<const char*, int64_t>> MlbPlace(int64_t address, TRomMap
   return std::nullopt;
 }
 
+// The CPU address a reader of the .mlb file will take for the place: the one name of each
+// place that comes back where it was.
+int64_t HomeOf(const std::pair<const char*, int64_t>& place, int64_t address,
+               const TRomLayout& layout) {
+  if (std::string_view(place.first) == "SnesPrgRom")
+    return layout.CpuAddressOf(place.second).value_or(address);
+  if (std::string_view(place.first) == "SnesWorkRam") return layout.WorkRamAddressOf(place.second);
+  return address;
+}
+
 void WriteMlb(TTextFileWriter& out, const std::vector<TExportName>& names,
-              std::map<int64_t, std::string> comments, TRomMapping mapping,
+              std::map<int64_t, std::string> comments, const TRomLayout& layout,
               TSymbolExportResult& result) {
+  const TRomMapping mapping = layout.Mapping();
+  // A place (type and offset) holds the names of one CPU address: of mirrors that name one
+  // offset, the address a reader takes for it keeps its names (else the first address).
+  std::map<std::pair<std::string_view, int64_t>, int64_t> owner;
+  for (const TExportName& name : names) {
+    std::optional<std::pair<const char*, int64_t>> place = MlbPlace(name.Address, mapping);
+    if (!place) continue;
+    auto [it, added] = owner.emplace(std::make_pair(place->first, place->second), name.Address);
+    if (!added && it->second != HomeOf(*place, it->second, layout) &&
+        name.Address == HomeOf(*place, name.Address, layout))
+      it->second = name.Address;
+  }
   // A comment rides on the first name of its address; the rest get lines of their own.
   auto write = [&](const std::pair<const char*, int64_t>& place, const std::string& name,
                    int64_t address) {
@@ -137,12 +159,19 @@ void WriteMlb(TTextFileWriter& out, const std::vector<TExportName>& names,
       ++result.Skipped;
       continue;
     }
+    if (owner.at({place->first, place->second}) != name.Address) {
+      ++result.MirrorsDropped;
+      continue;
+    }
     write(*place, name.Name, name.Address);
     CountName(result, name);
   }
   while (!comments.empty()) {
     const int64_t address = comments.begin()->first;
-    if (std::optional<std::pair<const char*, int64_t>> place = MlbPlace(address, mapping)) {
+    std::optional<std::pair<const char*, int64_t>> place = MlbPlace(address, mapping);
+    if (place &&
+        owner.emplace(std::make_pair(place->first, place->second), address).first->second ==
+            address) {
       write(*place, "", address);
     } else {
       comments.erase(comments.begin());
@@ -161,7 +190,7 @@ TSymbolExportResult ExportSymbols(TProject& project, const std::string& fileName
   if (format == TSymbolFormat::Mlb) {
     const TRomLayout layout(project, mapping);
     result.Mapping = layout.Mapping();
-    WriteMlb(out, names, CollectComments(project), layout.Mapping(), result);
+    WriteMlb(out, names, CollectComments(project), layout, result);
   } else {
     result.Mapping = mapping;
     std::map<int64_t, std::string> comments;
@@ -170,6 +199,29 @@ TSymbolExportResult ExportSymbols(TProject& project, const std::string& fileName
   }
   out.Commit();
   return result;
+}
+
+std::string SymbolExportSummary(const TSymbolExportResult& r, const std::string& file) {
+  auto counted = [](size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+  };
+  std::string text = "Exported \"" + file + "\": " + counted(r.Labels, "label", "labels") + ", " +
+                     counted(r.Mappings, "mapping", "mappings") + ", " +
+                     counted(r.Comments, "comment", "comments") + " written";
+  std::vector<std::string> notes;
+  if (r.MirrorsDropped)
+    notes.push_back(counted(r.MirrorsDropped, "name", "names") +
+                    " left out because a mirror of the same ROM or RAM offset holds a name "
+                    "(the format has one place per offset)");
+  if (r.Skipped)
+    notes.push_back(counted(r.Skipped, "name or comment", "names or comments") +
+                    " the format cannot hold (operand texts, empty names, memory it has no "
+                    "type for)");
+  if (r.ExitLabels)
+    notes.push_back(counted(r.ExitLabels, "\"exit\" label", "\"exit\" labels") +
+                    " of the conversion left out");
+  for (size_t i = 0; i < notes.size(); ++i) text += (i == 0 ? "; " : ", ") + notes[i];
+  return text + ".";
 }
 
 }  // namespace orvanel

@@ -25,6 +25,9 @@ struct TSymbolExportResult {
   // addresses of no memory type it knows.
   size_t Skipped = 0;
   size_t ExitLabels = 0;  // the conversion's "exit" labels, left out
+  // (.mlb) names of an address whose ROM or RAM offset a mirror's names hold already: the
+  // format has one place per offset, and the address a reader takes for it keeps it.
+  size_t MirrorsDropped = 0;
 };
 
 // Writes the labels (but the conversion's "exit" labels) and the mappings of every scope,
@@ -34,5 +37,8 @@ struct TSymbolExportResult {
 // it was written. Written to a temporary file renamed over the target; throws EFileError.
 TSymbolExportResult ExportSymbols(TProject& project, const std::string& fileName,
                                   TSymbolFormat format, TRomMapping mapping = TRomMapping::Guess);
+
+// One line for the user: what was written, what was left out and why.
+std::string SymbolExportSummary(const TSymbolExportResult& result, const std::string& file);
 
 }  // namespace orvanel

@@ -1,6 +1,8 @@
 #include "symbols/SymbolImport.h"
 
+#include <algorithm>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -13,21 +15,15 @@ namespace orvanel {
 
 namespace {
 
-// What one file adds, collected first and handed to the project in one batch each.
-struct TPendingNames {
-  std::unordered_map<int64_t, const std::string*> labelAt, mappingAt;
-  std::vector<TNamedAddress> labels, mappings;
-  std::vector<TMappingNode*> exitLabels;  // the conversion's labels that names replace
+// A name of the file for an address, the import's first decision: label or mapping.
+struct TNamedEntry {
+  int64_t Address;
+  uint32_t Entry;  // index into the file's entries
+  bool IsCode;
 };
 
-// The start of a long line for a message, not cut inside a UTF-8 character.
-std::string Shortened(const std::string& text) {
-  constexpr size_t kShown = 80;
-  if (text.size() <= kShown) return text;
-  size_t end = kShown;
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-  return text.substr(0, end) + "...";
-}
+// Names handed to the project this many at a time, so that their copies stay few.
+constexpr size_t kBatch = 1 << 18;
 
 std::string Counted(size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -55,20 +51,32 @@ TSymbolImportResult TSymbolImport::Import(const TSymbolFile& file, const std::st
   TSymbolImportResult result;
   result.Kind = file.Kind;
   result.OtherTypes = file.OtherTypes;
+  result.IgnoredSections = file.IgnoredSections;
+  result.IgnoredSectionLines = file.IgnoredSectionLines;
   TMessageLog messages;
   TMessageFlushScope flush(messages, project_.UI());
   const std::string where = "\"" + fileName + "\", line ";
+  // Skipped lines are listed up to a bound, then counted: a file of nothing but bad lines
+  // must not bury the user in messages.
+  size_t listed = 0;
+  auto skip = [&](size_t line, const std::string& why) {
+    ++result.SkippedLines;
+    if (listed < kListedUnreadableLines) {
+      messages.Add(where + std::to_string(line) + ": " + why);
+      ++listed;
+    }
+  };
   for (const TUnreadableLine& bad : file.Unreadable) {
-    messages.Add(where + std::to_string(bad.Line) + ": not a symbol line: " + Shortened(bad.Text));
+    ++listed;
+    messages.Add(where + std::to_string(bad.Line) + ": " + bad.Reason + ": " + bad.Text);
   }
-  result.SkippedLines = file.Unreadable.size();
+  result.SkippedLines = file.UnreadableCount;
 
   const TRomLayout layout(project_, mapping_);
   result.Mapping = layout.Mapping();
   TSNESLabelManager* labelManager = project_.LabelManager();
   TScopeNode* global = project_.ScopeManager() ? project_.ScopeManager()->GlobalScope() : nullptr;
-  TPendingNames pending;
-  std::unordered_map<TTraceFileLine*, const std::string*> commented;
+  std::unordered_map<TTraceFileLine*, std::string_view> commented;
 
   auto executedLine = [this](int64_t address) -> TTraceFileLine* {
     TTraceFileLine* line = project_.FindInIndex(address);
@@ -84,7 +92,10 @@ TSymbolImportResult TSymbolImport::Import(const TSymbolFile& file, const std::st
       return nullptr;  // a mapping whose text is no number stands first
     }
   };
-  for (const TSymbolEntry& entry : file.Entries) {
+
+  std::vector<TNamedEntry> named;
+  for (size_t i = 0; i < file.Entries.size(); ++i) {
+    const TSymbolEntry& entry = file.Entries[i];
     std::optional<int64_t> address;
     switch (entry.Space) {
       case TSymbolSpace::Cpu:
@@ -95,59 +106,98 @@ TSymbolImportResult TSymbolImport::Import(const TSymbolFile& file, const std::st
         address = layout.CpuAddressOf(entry.Address);
         break;
       case TSymbolSpace::WorkRam:
-        address = 0x7E0000 + entry.Address;
+        address = layout.WorkRamAddressOf(entry.Address);
         break;
       case TSymbolSpace::SaveRam:
         address = SaveRamToCpu(entry.Address, layout.Mapping());
         break;
     }
     if (!address) {
-      messages.Add(where + std::to_string(entry.Line) + ": the offset $" +
-                   IntToHex(entry.Address, 6) + " lies outside the " +
-                   (result.Mapping == TRomMapping::HiRom ? "HiROM" : "LoROM") + " address space");
-      ++result.SkippedLines;
+      skip(entry.Line, "the offset $" + IntToHex(entry.Address, 6) + " lies outside the " +
+                           (result.Mapping == TRomMapping::HiRom ? "HiROM" : "LoROM") +
+                           " address space");
       continue;
     }
     TTraceFileLine* line = executedLine(*address);
-    if (!entry.Name.empty()) {
+    if (entry.NameSize > 0) {
       const bool isCode = line || IsRomAddress(*address, layout.Mapping());
-      auto& pendingAt = isCode ? pending.labelAt : pending.mappingAt;
-      const std::string* had = nullptr;
-      if (auto it = pendingAt.find(*address); it != pendingAt.end()) {
-        had = it->second;
-      } else if (TMappingNode* node = isCode ? findLabel(*address) : findGlobalMapping(*address)) {
-        // A name of the file takes the place of a label the conversion made at a return.
-        if (isCode && node->MappingName() == kExitLabelName && entry.Name != kExitLabelName)
-          pending.exitLabels.push_back(node);
-        else
-          had = &node->MappingName();
-      }
-      if (had) {
-        ++(*had == entry.Name ? result.Duplicates : result.Clashes);
-      } else {
-        (isCode ? pending.labels : pending.mappings).push_back({DollarHex(*address), entry.Name});
-        pendingAt[*address] = &entry.Name;
-      }
+      named.push_back({*address, static_cast<uint32_t>(i), isCode});
     }
-    if (!entry.Comment.empty()) {
+    if (std::string_view comment = file.Comment(entry); !comment.empty()) {
       if (!line) {
         ++result.LinelessComments;
       } else if (auto it = commented.find(line); it != commented.end()) {
-        ++(*it->second == entry.Comment ? result.Duplicates : result.Clashes);
+        ++(it->second == comment ? result.Duplicates : result.Clashes);
       } else if (line->Comment().empty()) {
-        line->SetComment(entry.Comment);
-        commented.emplace(line, &entry.Comment);
+        line->SetComment(std::string(comment));
+        commented.emplace(line, comment);
         ++result.Comments;
       } else {
-        ++(line->Comment() == entry.Comment ? result.Duplicates : result.Clashes);
+        ++(line->Comment() == comment ? result.Duplicates : result.Clashes);
       }
     }
   }
 
-  for (TMappingNode* exitLabel : pending.exitLabels) project_.RemoveLabel(exitLabel);
-  result.ExitLabelsReplaced = pending.exitLabels.size();
-  result.Labels = project_.CreateLabels(pending.labels).size();
-  result.Mappings = project_.CreateMappings(pending.mappings, true, "Global").size();
+  // The first name of an address wins, unless the project names it already; the names of
+  // one address meet after a sort that keeps the file's order among them.
+  std::stable_sort(named.begin(), named.end(), [](const TNamedEntry& a, const TNamedEntry& b) {
+    return a.IsCode != b.IsCode ? a.IsCode : a.Address < b.Address;
+  });
+  std::vector<TMappingNode*> exitLabels;  // the conversion's labels that names replace
+  size_t kept = 0;
+  for (size_t i = 0; i < named.size();) {
+    const TNamedEntry first = named[i];
+    std::string_view name = file.Name(file.Entries[first.Entry]);
+    std::optional<std::string_view> had;
+    if (TMappingNode* node =
+            first.IsCode ? findLabel(first.Address) : findGlobalMapping(first.Address)) {
+      // A name of the file takes the place of a label the conversion made at a return.
+      if (first.IsCode && node->MappingName() == kExitLabelName && name != kExitLabelName)
+        exitLabels.push_back(node);
+      else
+        had = node->MappingName();
+    }
+    size_t end = i;
+    if (!had) {
+      named[kept++] = first;
+      had = name;
+      ++end;
+    }
+    for (; end < named.size() && named[end].IsCode == first.IsCode &&
+           named[end].Address == first.Address;
+         ++end)
+      ++(file.Name(file.Entries[named[end].Entry]) == *had ? result.Duplicates : result.Clashes);
+    i = end;
+  }
+  named.resize(kept);
+  named.shrink_to_fit();
+  std::sort(named.begin(), named.end(),
+            [](const TNamedEntry& a, const TNamedEntry& b) { return a.Entry < b.Entry; });
+
+  for (TMappingNode* exitLabel : exitLabels) project_.RemoveLabel(exitLabel);
+  result.ExitLabelsReplaced = exitLabels.size();
+  // Labels first, then mappings, each in the file's order.
+  std::vector<TNamedAddress> batch;
+  for (const bool labels : {true, false}) {
+    auto flushBatch = [&] {
+      if (batch.empty()) return;
+      if (labels)
+        result.Labels += project_.CreateLabels(batch).size();
+      else
+        result.Mappings += project_.CreateMappings(batch, true, "Global").size();
+      batch.clear();
+    };
+    for (const TNamedEntry& n : named) {
+      if (n.IsCode != labels) continue;
+      batch.push_back({DollarHex(n.Address), std::string(file.Name(file.Entries[n.Entry]))});
+      if (batch.size() == kBatch) flushBatch();
+    }
+    flushBatch();
+  }
+  if (result.SkippedLines > listed)
+    messages.Add("\"" + fileName + "\": " +
+                 Counted(result.SkippedLines - listed, "more line skipped", "more lines skipped") +
+                 ", not listed");
   if (result.AddedAnything()) project_.SetSavedFlag(false);
   return result;
 }
@@ -172,6 +222,13 @@ std::string SymbolImportSummary(const TSymbolImportResult& r, const std::string&
     notes.push_back(
         Counted(r.ExitLabelsReplaced, "\"exit\" label renamed", "\"exit\" labels renamed"));
   if (r.Duplicates) notes.push_back(Counted(r.Duplicates, "name was there", "names were there"));
+  if (r.IgnoredSectionLines) {
+    std::string sections;
+    for (const std::string& name : r.IgnoredSections)
+      sections += (sections.empty() ? "" : ", ") + name;
+    notes.push_back(Counted(r.IgnoredSectionLines, "line", "lines") + " of " + sections +
+                    " not read (no names)");
+  }
   if (r.OtherTypes)
     notes.push_back(
         Counted(r.OtherTypes, "entry of other memory skipped", "entries of other memory skipped"));

@@ -5,6 +5,7 @@
 // kept, except the conversion's own "exit" labels, which a name of the file replaces.
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "symbols/RomMapping.h"
 #include "symbols/SymbolFile.h"
@@ -26,6 +27,8 @@ struct TSymbolImportResult {
   size_t Duplicates = 0;        // names or comments the project already had as they are
   size_t OtherTypes = 0;        // .mlb entries of other memory, skipped
   size_t LinelessComments = 0;  // comments for an address without a line in the trace
+  std::vector<std::string> IgnoredSections;  // sections of things other than names
+  size_t IgnoredSectionLines = 0;            // the lines they held
 
   bool Read() const { return Error.empty(); }
   bool AddedAnything() const { return Labels + Mappings + Comments > 0; }
@@ -40,7 +43,8 @@ class TSymbolImport {
   // Reads the file and adds what it names, as one step: a file that cannot be read, or is
   // no symbol file, shows one message and changes nothing. Unreadable lines are skipped and
   // reported (file name and line number) in one batch of messages at the end. The project
-  // is marked modified only when something was added.
+  // is marked modified only when something was added. At most kListedUnreadableLines
+  // skipped lines are listed; one message counts the rest.
   TSymbolImportResult ImportFile(const std::string& fileName);
   // The same for a file already read.
   TSymbolImportResult Import(const TSymbolFile& file, const std::string& fileName);

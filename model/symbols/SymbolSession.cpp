@@ -6,12 +6,16 @@
 namespace orvanel {
 
 bool ConvertLogWithSymbols(TConvertOptions options, const std::vector<std::string>& symbolFiles,
-                           TRomMapping mapping, TUserInterface& ui) {
+                           TRomMapping mapping, TUserInterface& ui, size_t& failedFiles) {
+  failedFiles = 0;
   if (!symbolFiles.empty()) {
     options.BeforeSave = [&](TSNESProject& project) {
       for (const std::string& file : symbolFiles) {
         TSymbolImportResult result = ImportSymbols(project, file, mapping);
-        if (result.Read()) ui.ShowMessage(SymbolImportSummary(result, file));
+        if (result.Read())
+          ui.ShowMessage(SymbolImportSummary(result, file));
+        else
+          ++failedFiles;
       }
     };
   }
@@ -29,7 +33,9 @@ TSymbolExportResult ExportProjectSymbols(const std::string& projectFile,
                                          TRomMapping mapping, TUserInterface& ui,
                                          const std::string& programDir) {
   auto project = OpenProject(projectFile, ui, programDir);
-  return ExportSymbols(*project, symbolFile, format, mapping);
+  TSymbolExportResult result = ExportSymbols(*project, symbolFile, format, mapping);
+  ui.ShowMessage(SymbolExportSummary(result, symbolFile));
+  return result;
 }
 
 }  // namespace orvanel

@@ -11,9 +11,11 @@
 namespace orvanel {
 
 // ConvertLogToProject with the symbol files imported, in order, after the conversion and
-// before the save; each import's summary goes to the user interface.
+// before the save; each import's summary goes to the user interface. `failedFiles` counts the
+// symbol files that could not be read (missing, binary, of no known kind); the project is
+// saved all the same, so nothing converted is lost.
 bool ConvertLogWithSymbols(TConvertOptions options, const std::vector<std::string>& symbolFiles,
-                           TRomMapping mapping, TUserInterface& ui);
+                           TRomMapping mapping, TUserInterface& ui, size_t& failedFiles);
 
 // Opens the project as "Open Project" does and writes its listing. Throws on any file error.
 void ExportProjectListing(const std::string& projectFile, const std::string& listingFile,

@@ -39,7 +39,9 @@ void TForm1::MapFile1Click() {
   TFileDialog dialog = SymbolExportDialog();
   if (!ui_.ExecuteFileDialog(dialog)) return;
   TBusyScope busy(ui_);
-  ExportSymbols(*project_, dialog.FileName, SymbolFormatOfFilter(dialog.FilterIndex));
+  TSymbolExportResult result =
+      ExportSymbols(*project_, dialog.FileName, SymbolFormatOfFilter(dialog.FilterIndex));
+  ui_.ShowMessage(SymbolExportSummary(result, dialog.FileName));
 }
 
 }  // namespace orvanel::ui
