@@ -152,6 +152,7 @@ void BM_ImportSymbols_3M_100MB(benchmark::State& state) {
       v["cpu_seconds"] = CpuNow() - cpu;
       v["peak_MB"] = PeakRssSinceResetKb() / 1024.0;
       v["import_peak_over_start_MB"] = (PeakRssSinceResetKb() - rssBefore) / 1024.0;
+      v["names_held_MB"] = (static_cast<double>(CurrentRssKb()) - rssBefore) / 1024.0;
       if (!r.Read()) throw std::runtime_error(r.Error);
       v["labels"] = static_cast<double>(r.Labels);
       v["mappings"] = static_cast<double>(r.Mappings);

@@ -140,8 +140,9 @@ TSymbolImportResult TSymbolImport::Import(const TSymbolFile& file, const std::st
 
   // The first name of an address wins, unless the project names it already; the names of
   // one address meet after a sort that keeps the file's order among them.
-  std::stable_sort(named.begin(), named.end(), [](const TNamedEntry& a, const TNamedEntry& b) {
-    return a.IsCode != b.IsCode ? a.IsCode : a.Address < b.Address;
+  std::sort(named.begin(), named.end(), [](const TNamedEntry& a, const TNamedEntry& b) {
+    if (a.IsCode != b.IsCode) return a.IsCode;
+    return a.Address != b.Address ? a.Address < b.Address : a.Entry < b.Entry;
   });
   std::vector<TMappingNode*> exitLabels;  // the conversion's labels that names replace
   size_t kept = 0;
