@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -212,11 +213,18 @@ TEST_F(SymbolImportTest, AFileOfAnotherKindGivesOneMessageAndChangesNothing) {
       {"comments-only.sym", "; nothing but a comment\n\n   \n"},
       {"prose.txt", "Dear diary,\n00:8000 Reset\n"},
       {"missing.sym", ""},
+      {"folder.sym", ""},
+      {"odd-utf16.sym",
+       "\xFF\xFE"
+       "a"},
   };
   for (const auto& [name, content] : files) {
     SCOPED_TRACE(name);
     const std::string path = dir + "/" + name;
-    if (name != "missing.sym") test::WriteFile(path, content);
+    if (name == "folder.sym")
+      std::filesystem::create_directory(path);
+    else if (name != "missing.sym")
+      test::WriteFile(path, content);
     ui_.Messages.clear();
     TSymbolImportResult r = ImportSymbols(*project_, path);
     EXPECT_FALSE(r.Read());

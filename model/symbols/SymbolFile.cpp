@@ -1,5 +1,7 @@
 #include "symbols/SymbolFile.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -476,11 +478,12 @@ TSymbolFile ParseSymbolText(std::string bytes, const std::string& fileName) {
 TSymbolFile ReadSymbolFile(const std::string& fileName) {
   std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(fileName.c_str(), "rb"), &std::fclose);
   if (!f) throw EFileError("Cannot open file \"" + fileName + "\": " + std::strerror(errno));
+  struct stat info {};
+  if (fstat(fileno(f.get()), &info) != 0 || S_ISDIR(info.st_mode))
+    throw EFileError("Cannot read file \"" + fileName + "\": it is a folder");
   std::string bytes;
-  if (std::fseek(f.get(), 0, SEEK_END) == 0) {
-    if (long size = std::ftell(f.get()); size > 0) bytes.reserve(static_cast<size_t>(size));
-    std::rewind(f.get());
-  }
+  // A regular file's size is known; anything else (a pipe, a device) grows as it is read.
+  if (S_ISREG(info.st_mode) && info.st_size > 0) bytes.reserve(static_cast<size_t>(info.st_size));
   char buffer[1 << 16];
   size_t n;
   while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) bytes.append(buffer, n);
