@@ -175,15 +175,15 @@ TEST_F(SymbolExportTest, ExportedSymbolsReadBackIntoAFreshProjectAsTheyWere) {
 
 TEST_F(SymbolExportTest, NamesAndCommentsThatWouldBreakAFileAreMadeSafe) {
   const std::pair<TSymbolFormat, std::map<int64_t, std::string>> cases[] = {
-      {TSymbolFormat::Wla, {{0x008000, "semi_colon"}, {0x008010, "co:lon_tab"}}},
-      {TSymbolFormat::Sym, {{0x008000, "semi_colon"}, {0x008010, "co:lon_tab"}}},
-      {TSymbolFormat::Mlb, {{0x008000, "semi;colon"}, {0x008010, "co_lon_tab"}}},
+      {TSymbolFormat::Wla, {{0x008000, "semi_colon"}, {0x008010, "co:lon_tab_"}}},
+      {TSymbolFormat::Sym, {{0x008000, "semi_colon"}, {0x008010, "co:lon_tab_"}}},
+      {TSymbolFormat::Mlb, {{0x008000, "semi;colon"}, {0x008010, "co_lon_tab_"}}},
   };
   for (const auto& [format, expected] : cases) {
     SCOPED_TRACE(static_cast<int>(format));
     auto a = Sampled();
     a->CreateLabel("$008000", "semi;colon");
-    a->CreateLabel("$008010", "co:lon\ttab");
+    a->CreateLabel("$008010", "co:lon\ttab\x7f");
     a->CreateMapping("$7E0020", "", true, 1, "");  // no name to write
     a->FindInIndex(0x008003)->SetComment("  two\nlines  ");
     a->FindInIndex(0x008006)->SetComment("bell\a\x1f\x1f\x1f\x1f\x1f\tend\x7f");

@@ -23,7 +23,7 @@ struct TExportName {
 // separator become "_", so that the name reads back whole.
 std::string Word(std::string name, char separator) {
   for (char& c : name)
-    if (static_cast<unsigned char>(c) <= ' ' || c == separator) c = '_';
+    if (static_cast<unsigned char>(c) <= ' ' || c == '\x7f' || c == separator) c = '_';
   return name;
 }
 
