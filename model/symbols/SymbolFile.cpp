@@ -120,18 +120,24 @@ bool LooksLikeCa65(std::string_view line) {
   return line.size() > 3 && line.substr(0, 2) == "al" && IsBlank(line[2]);
 }
 
-bool LooksLikeNoCash(std::string_view line, size_t digits) {
+bool LooksLikeNoCash(std::string_view line) {
   std::string_view rest;
   std::string_view word = FirstWord(line, rest);
-  return word.size() == digits && ParseNoCashAddress(word) && !rest.empty();
+  return word.size() == 8 && ParseNoCashAddress(word) && !rest.empty();
+}
+
+// "bbbb:aaaa name" (or a two-digit bank): no .mlb type is a hexadecimal number.
+bool LooksLikeBankAddressLine(std::string_view line) {
+  std::string_view rest;
+  return ParseBankAddress(FirstWord(line, rest)) && !rest.empty();
 }
 
 std::optional<TSymbolFileKind> KindOfLine(std::string_view line) {
   if (IsBsnesHeader(line)) return TSymbolFileKind::Bsnes;
   if (IsSectionHeader(line)) return TSymbolFileKind::Sections;
   if (LooksLikeCa65(line)) return TSymbolFileKind::Ca65;
-  if (LooksLikeNoCash(line, 8)) return TSymbolFileKind::NoCash;
-  if (LooksLikeNoCash(line, 9)) return TSymbolFileKind::NoGmb;
+  if (LooksLikeNoCash(line)) return TSymbolFileKind::NoCash;
+  if (LooksLikeBankAddressLine(line)) return TSymbolFileKind::NoGmb;
   if (LooksLikeMlb(line)) return TSymbolFileKind::Mlb;
   return std::nullopt;
 }
@@ -429,7 +435,7 @@ const char* SymbolFileKindName(TSymbolFileKind kind) {
     case TSymbolFileKind::NoCash:
       return "no$sns symbol file";
     case TSymbolFileKind::NoGmb:
-      return "wlalink no$gmb symbol file";
+      return "no$gmb symbol file";
     case TSymbolFileKind::Bsnes:
       return "bsnes symbol file";
     case TSymbolFileKind::Ca65:

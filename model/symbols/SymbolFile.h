@@ -36,7 +36,7 @@ struct TSymbolEntry {
 enum class TSymbolFileKind {
   Sections,  // "[labels]" / "[comments]" sections of "bb:aaaa text" lines (WLA-DX, bsnes-plus)
   NoCash,    // "bbaaaaaa name" (no$sns, asar)
-  NoGmb,     // wlalink's "bbbb:aaaa name" without sections
+  NoGmb,     // "bbbb:aaaa name" without sections (wlalink; also a two-digit bank)
   Bsnes,     // "#SNES65816", "[SYMBOL]" lines "bb:aaaa name type size", "[COMMENT]"
   Ca65,      // "al 008000 .name"
   Mlb,       // "Type:address[-end]:name[:comment]" (Mesen, both generations of types)
