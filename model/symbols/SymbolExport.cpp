@@ -160,7 +160,8 @@ void WriteMlb(TTextFileWriter& out, const std::vector<TExportName>& names,
       continue;
     }
     if (owner.at({place->first, place->second}) != name.Address) {
-      ++result.MirrorsDropped;
+      if (result.MirrorsDropped++ == 0)
+        result.FirstMirrorDropped = name.Name + " at " + DollarHex(name.Address);
       continue;
     }
     write(*place, name.Name, name.Address);
@@ -212,7 +213,8 @@ std::string SymbolExportSummary(const TSymbolExportResult& r, const std::string&
   if (r.MirrorsDropped)
     notes.push_back(counted(r.MirrorsDropped, "name", "names") +
                     " left out because a mirror of the same ROM or RAM offset holds a name "
-                    "(the format has one place per offset)");
+                    "(the format has one place per offset; the first: " +
+                    r.FirstMirrorDropped + ")");
   if (r.Skipped)
     notes.push_back(counted(r.Skipped, "name or comment", "names or comments") +
                     " the format cannot hold (operand texts, empty names, memory it has no "

@@ -28,6 +28,7 @@ struct TSymbolExportResult {
   // (.mlb) names of an address whose ROM or RAM offset a mirror's names hold already: the
   // format has one place per offset, and the address a reader takes for it keeps it.
   size_t MirrorsDropped = 0;
+  std::string FirstMirrorDropped;  // "name at $808003" of the first of them
 };
 
 // Writes the labels (but the conversion's "exit" labels) and the mappings of every scope,
