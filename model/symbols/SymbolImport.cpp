@@ -149,6 +149,7 @@ TSymbolImportResult TSymbolImport::Import(const TSymbolFile& file, const std::st
   result.Labels = project_.CreateLabels(pending.labels).size();
   result.Mappings = project_.CreateMappings(pending.mappings, true, "Global").size();
   if (result.AddedAnything()) project_.SetSavedFlag(false);
+  if (result.Comments > 0) project_.MarkLogChanged();  // comments live in the trace data file
   return result;
 }
 
