@@ -532,13 +532,21 @@ TEST_F(BadInputTest, ProjectFilesWithBadTypesOrNumbersOpenNoProject) {
        {std::string("<bookmarks><bookmark offset=\"zz\">B</bookmark></bookmarks>"),
         "<mapfile>" + Path("binary.tfm") + "</mapfile>",
         "<tracefile>" + Path("binary.tfm") + "</tracefile>", "<tracefile>" + dir_ + "</tracefile>",
-        "<codecachefile>" + Path("missing.tcc") + "</codecachefile>"}) {
+        "<codecachefile>" + Path("binary.tfm") + "</codecachefile>"}) {
     SCOPED_TRACE(body);
     std::unique_ptr<TSNESProject> opened;
     EXPECT_THROW(opened = OpenProject(project(" projecttype=\"1\"", body), ui_, ""), EOrvanelError);
     EXPECT_EQ(opened, nullptr);
   }
   EXPECT_TRUE(ui_.Messages.empty());
+  // A missing code cache file costs only the code cache, with one message naming it.
+  auto opened = OpenProject(
+      project(" projecttype=\"1\"", "<codecachefile>" + Path("missing.tcc") + "</codecachefile>"),
+      ui_, "");
+  ASSERT_NE(opened, nullptr);
+  EXPECT_TRUE(opened->CodeCache()->Tree().Empty());
+  ASSERT_EQ(ui_.Messages.size(), 1u);
+  EXPECT_NE(ui_.Messages[0].find(Path("missing.tcc")), std::string::npos) << ui_.Messages[0];
 }
 
 // A register file that cannot be read is refused with its name, and the register names of a

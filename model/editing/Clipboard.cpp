@@ -96,6 +96,7 @@ void TClipboard::Paste(TProject& project) {
     else
       tree.MoveAsLastChildren(back, target->Parent());
   }
+  if (!order.empty()) project.MarkLogChanged();  // the trace data file holds the order
   AfterPaste();
 }
 
@@ -112,6 +113,7 @@ void TClipboard::PasteAsSubnodes(TProject& project) {
     if (!aboveOrSelf.count(*it) && seen.insert(*it).second) order.push_back(*it);
   std::reverse(order.begin(), order.end());
   project.Tree().MoveAsLastChildren(order, target);
+  if (!order.empty()) project.MarkLogChanged();
   AfterPaste();
 }
 

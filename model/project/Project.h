@@ -183,6 +183,8 @@ class TProject : public TLineOwner, public TOffsetLookup {
   void WriteProjectFile(const std::string& fileName);
   virtual void WriteProjectXml(TXmlDocument& doc);
   virtual void ReadProjectXml(const TXmlDocument& doc);
+  // Reads the code cache file; a missing one leaves the code cache empty, with a message.
+  void LoadCodeCacheFile();
   virtual void AfterReadFiles(const TXmlDocument&) {}
   virtual void AfterWriteFiles(TXmlDocument&) {}
 
@@ -194,6 +196,12 @@ class TProject : public TLineOwner, public TOffsetLookup {
   void SetSaved(bool value);
   bool Saved() const { return saved_; }
   void SetSavedFlag(bool value) { saved_ = value; }
+  // What the trace data file holds changed (the tree, or a line's comment, colour or scope):
+  // the project and its log are modified, so closing either asks before the change is lost.
+  void MarkLogChanged() {
+    saved_ = false;
+    LogSaved = false;
+  }
   // A project whose files were read with errors (lines dropped, values refused) is never
   // saved over its own files without the user's yes; a save under new names is free.
   bool ReadWithErrors() const { return readWithErrors_; }

@@ -157,14 +157,28 @@ void TProject::ReadProjectXml(const TXmlDocument& doc) {
     labels->FileDialog().FileName = e ? ResolvePath(e.Text(), ProjectFileName) : std::string();
   }
   if (scopeManager_) scopeManager_->LoadFiles(*this);
-  if (codeCache_) codeCache_->LoadTraceData();
+  if (codeCache_) LoadCodeCacheFile();
   LoadTraceData();
   ReadBookmarks(root);
   saved_ = true;
 }
 
-// --- saving
-// ----------------------------------------------------------------------------------------
+void TProject::LoadCodeCacheFile() {
+  const std::string& name = codeCache_->TraceDataDialog.FileName;
+  std::error_code ec;
+  if (name.empty() || fs::exists(name, ec) || ec) {
+    codeCache_->LoadTraceData();
+    return;
+  }
+  // The code cache only collects copies: without its file the project is still whole. The
+  // cache is marked modified, so the next save writes the file.
+  ui_.ShowMessage("The code cache file \"" + name +
+                  "\" is missing; the project opens with an empty code cache, and the next "
+                  "save writes the file.");
+  codeCache_->SetSaved(false);
+}
+
+// --- saving ------------------------------------------------------------------------------------
 
 bool TProject::Save() {
   TBusyScope busy(ui_);

@@ -104,12 +104,29 @@ bool ConvertLogToProject(const TConvertOptions& o, TUserInterface& ui) {
   return project->Save();
 }
 
+void NameFilesAfter(TSNESProject& project, const std::string& projectFile) {
+  NameFiles(project, projectFile);
+  project.ScopeManager()->FileDialog().FileName = Absolute(WithExtension(projectFile, ".tfm"));
+  project.LabelManager()->FileDialog().FileName = Absolute(WithExtension(projectFile, ".tlm"));
+}
+
+std::vector<std::string> SavedFiles(const TSNESProject& project) {
+  std::vector<std::string> files;
+  auto add = [&](const std::string& name) {
+    if (!name.empty()) files.push_back(Absolute(name));
+  };
+  add(project.ProjectFileName);
+  add(project.TraceDataDialog.FileName);
+  if (const TSNESScopeManager* scopes = project.ScopeManager()) add(scopes->FileDialog().FileName);
+  if (const TSNESLabelManager* labels = project.LabelManager()) add(labels->FileDialog().FileName);
+  if (!project.ProjectFileName.empty()) add(WithExtension(project.ProjectFileName, ".tcc"));
+  return files;
+}
+
 bool ResaveProject(const std::string& inFile, const std::string& outFile, TUserInterface& ui,
                    const std::string& programDir) {
   auto project = OpenProject(inFile, ui, programDir);
-  NameFiles(*project, outFile);
-  project->ScopeManager()->FileDialog().FileName = Absolute(WithExtension(outFile, ".tfm"));
-  project->LabelManager()->FileDialog().FileName = Absolute(WithExtension(outFile, ".tlm"));
+  NameFilesAfter(*project, outFile);
   return project->Save();
 }
 

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "project/SnesProject.h"
 
@@ -50,6 +51,13 @@ struct TConvertOptions {
   std::function<void(TSNESProject&)> BeforeSave;
 };
 bool ConvertLogToProject(const TConvertOptions& options, TUserInterface& ui);
+
+// Names every file of the project after its project file (PROJECT.tfd, .tfm, .tlm; the code
+// cache file follows at the save), so that a save writes none of the files it was read from.
+void NameFilesAfter(TSNESProject& project, const std::string& projectFile);
+
+// The files a save of the project writes: project, trace data, map, label, code cache file.
+std::vector<std::string> SavedFiles(const TSNESProject& project);
 
 // Opens a project as "Open Project" does and saves it with all its files under a new name.
 bool ResaveProject(const std::string& inFile, const std::string& outFile, TUserInterface& ui,

@@ -72,7 +72,7 @@ bool TProject::DeleteSelection() {
     if (!(keepCacheLines && item->Line() && item->Line()->IsCodeCacheLine()))
       doomed.push_back(item);
   DeleteItems(doomed);
-  saved_ = false;
+  MarkLogChanged();
   return true;
 }
 
@@ -82,7 +82,7 @@ TTreeItem* TProject::InsertComment() {
   auto comment = std::make_unique<TTraceFileLine>();
   comment->SetIsComment(true);
   TTreeItem* item = tree_.InsertBefore(selected, Adopt(std::move(comment)));
-  saved_ = false;
+  MarkLogChanged();
   return item;
 }
 
@@ -95,6 +95,7 @@ bool TProject::CodeEditing(const TTreeItem* item) const {
 bool TProject::CodeEdited(TTreeItem* item, const std::string& text) {
   if (!CodeEditing(item)) return false;
   item->Line()->SetComment(text);  // also the line's display text
+  MarkLogChanged();
   return true;
 }
 
@@ -118,7 +119,7 @@ bool TProject::CodeDragOver(const TCodeDraggedObj* source, TTreeItem*) {
 void TProject::CodeDragDrop(const TCodeDraggedObj* source, TTreeItem* target) {
   if (!source || source->Nodes().empty() || source->Tree() != &tree_ || !TakesDrag(source)) return;
   MoveDropped(source->Nodes(), target);
-  saved_ = false;
+  MarkLogChanged();
 }
 
 void TProject::MoveDropped(const std::vector<TTreeItem*>& nodes, TTreeItem* target) {

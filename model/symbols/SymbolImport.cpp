@@ -200,6 +200,7 @@ TSymbolImportResult TSymbolImport::Import(const TSymbolFile& file, const std::st
                  Counted(result.SkippedLines - listed, "more line skipped", "more lines skipped") +
                  ", not listed");
   if (result.AddedAnything()) project_.SetSavedFlag(false);
+  if (result.Comments > 0) project_.MarkLogChanged();  // comments live in the trace data file
   return result;
 }
 

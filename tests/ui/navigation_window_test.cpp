@@ -384,15 +384,17 @@ TEST_F(NavigationWindowTest, CreateMappingAtLineUsesTheTreeWithTheFocus) {
 }
 
 TEST_F(NavigationWindowTest, ScopesBookmarksAndLabels) {
-  // "Create New Scope" refuses a name in use, letter case ignored; it marks nothing modified.
+  // "Create New Scope" refuses a name in use, letter case ignored; a new scope goes into the
+  // map file, so the project is modified.
   Project()->SetSaved(true);
   AnswerDialog({{"LEScopeName", "global"}});
   QMetaObject::invokeMethod(window.get(), "TBNewScopeClick");
   EXPECT_EQ(fake.Messages.back(), "Scope \"global\" already defined!");
+  EXPECT_TRUE(Project()->Saved());
   AnswerDialog({{"LEScopeName", "Zone"}});
   QMetaObject::invokeMethod(window.get(), "TBNewScopeClick");
   EXPECT_NE(Project()->ScopeManager()->FindScopeByName("Zone"), nullptr);
-  EXPECT_TRUE(Project()->Saved());
+  EXPECT_FALSE(Project()->Saved());
 
   // "Add New": the bookmark joins the menu; the same offset again is refused.
   const int before = window->Bookmarks1->actions().size();
@@ -472,7 +474,7 @@ TEST_F(NavigationWindowTest, MappingsTreeCommands) {
   view->SelectNode(zone->Mappings().back().get());
   Trigger("TBDeleteScopeMapping");
   EXPECT_EQ(scopes->FindScopeByName("Zone"), nullptr);
-  EXPECT_TRUE(Project()->Saved()) << "deleting a mapping marks nothing modified";
+  EXPECT_FALSE(Project()->Saved()) << "the map file lost a mapping";
 
   // "Delete Label" marks the project modified.
   TMappingNode* label = Project()->CreateLabel("$008000", "Reset");

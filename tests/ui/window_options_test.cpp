@@ -92,7 +92,7 @@ TEST_F(WindowOptionsTest, CancelAfterChoosingColoursAndANameChangesNothing) {
   EXPECT_EQ(LinesIn(*Project(), kOlive), olive);
 }
 
-TEST_F(WindowOptionsTest, OkRecoloursTheLinesStoresTheNameAndLeavesTheProjectSaved) {
+TEST_F(WindowOptionsTest, OkRecoloursTheLinesStoresTheNameAndMarksTheProjectModified) {
   SaveProject();
   const size_t olive = LinesIn(*Project(), kOlive);
   std::vector<QColor> startColours;
@@ -120,7 +120,9 @@ TEST_F(WindowOptionsTest, OkRecoloursTheLinesStoresTheNameAndLeavesTheProjectSav
   EXPECT_EQ(LinesIn(*Project(), kBlue), olive);
   EXPECT_EQ(LinesIn(*Project(), kOlive), 0u);
   EXPECT_EQ(Project()->ProjectName, "after");
-  EXPECT_TRUE(Project()->IsSaved());  // neither change marks the project modified
+  // The lines keep their colours in the trace data file, the name is in the project file.
+  EXPECT_FALSE(Project()->IsSaved());
+  EXPECT_FALSE(Project()->LogSaved);
   EXPECT_EQ(fake.BusyDepth, 0);
 }
 

@@ -224,6 +224,7 @@ bool TNavigationState::ApplyScope(TScopeNode* scope) {
   if (scopeLines_.empty() || !project_) return false;
   for (TTreeItem* item : scopeLines_) SetScopeDeep(*item, scope);
   project_->SetSaved(false);
+  project_->MarkLogChanged();  // a line's scope is written with the line
   scopeLines_.clear();
   return true;
 }

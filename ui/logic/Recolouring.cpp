@@ -35,8 +35,13 @@ void ApplyRoleColours(TProject& project, const TRoleColours& after) {
   if (before != after) {
     // Every record of the store is shown by the tree; a record shown by many items is
     // recoloured once.
-    for (const auto& line : project.Store().Lines())
-      line->SetTextColor(Recoloured(line->TextColor(), before, after));
+    bool recoloured = false;
+    for (const auto& line : project.Store().Lines()) {
+      const TColor colour = Recoloured(line->TextColor(), before, after);
+      recoloured |= colour != line->TextColor();
+      line->SetTextColor(colour);
+    }
+    if (recoloured) project.MarkLogChanged();  // a line keeps its colour in the trace data file
   }
   SetRoleColours(project.Palette, after);
 }

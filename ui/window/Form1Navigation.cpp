@@ -349,6 +349,7 @@ void TForm1::TBSaveCommentClick() {
   if (!line || !project_) return;
   line->SetComment(nav::MemoToComment(MemoLineComment->toPlainText().toStdString()));
   project_->SetSaved(false);
+  project_->MarkLogChanged();
   codeTree_->RepaintNodes();
 }
 
@@ -360,10 +361,12 @@ void TForm1::TBNewScopeClick() {
   if (ui_.ExecDialog(dialog) != QDialog::Accepted) return;
   const std::string name = dialog.LEScopeName->text().toStdString();
   TSNESScopeManager* scopes = project_->ScopeManager();
-  if (scopes->FindScopeByName(name))
+  if (scopes->FindScopeByName(name)) {
     ui_.ShowMessage("Scope \"" + name + "\" already defined!");
-  else
-    scopes->GetScope(name, false);
+    return;
+  }
+  scopes->GetScope(name, false);
+  project_->SetSavedFlag(false);  // the map file holds the scopes
 }
 
 void TForm1::NewMapping(TProject& project, TTreeItem* node) {
@@ -414,6 +417,7 @@ void TForm1::TBDeleteScopeMappingClick() {
   TMappingNode* mapping = scopeTree_->SelectedMapping();
   if (!mapping) return;  // a scope is not deleted here
   project_->ScopeManager()->DeleteMapping(mapping);
+  project_->SetSavedFlag(false);
   codeTree_->RepaintNodes();
   codeCacheTree_->RepaintNodes();
 }

@@ -244,6 +244,18 @@ class TForm1 : public QMainWindow {
   // Saves the open project without asking and frees it; false (it stays open) when the save
   // stopped at a cancelled dialog.
   bool SaveAndFreeProject();
+  // The save before the project is left (Open Project, New: `always`; Close Project: when
+  // modified). A project read with errors is saved over its files only after the user's yes,
+  // and not at all when unchanged. False when the project stays open.
+  bool SaveBeforeLeaving(bool always);
+  // Save, then the project's files hold what it shows; false when it stopped.
+  bool SaveProjectFiles();
+  // True unless the project was read with errors and the user does not want its files
+  // written over; the same for the log's own file.
+  bool MaySaveOverOwnFiles();
+  bool MaySaveLogOverItsFile();
+  // The caption names a project read with errors.
+  void UpdateCaption();
   // "Open Project" after its dialog: reads the file; none is left open when that fails.
   bool ReadProjectFile(const std::string& fileName);
   void NewProjectCommand(int projectType);

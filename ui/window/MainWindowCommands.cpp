@@ -41,15 +41,17 @@ QMenu* NewMenu(QWidget* parent, const char* name, const QString& title) {
 }  // namespace
 
 bool TForm1::RunCommand(const std::function<void()>& command) {
+  bool done = false;
   try {
     command();
-    return true;
+    done = true;
   } catch (const std::exception& e) {
     ui_.ShowMessage(e.what());
   } catch (...) {
     ui_.ShowMessage("An unknown error ended the command.");
   }
-  return false;
+  UpdateCaption();  // a read may have met errors, a save may have mended them
+  return done;
 }
 
 QAction* TForm1::NewAction(const char* name, const QString& caption, void (TForm1::*handler)()) {

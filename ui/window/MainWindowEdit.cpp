@@ -41,7 +41,9 @@ void TForm1::Options1Click() {
   if (ui_.ExecDialog(dialog) != QDialog::Accepted) return;
   TBusyScope busy(ui_);
   ApplyRoleColours(*project_, dialog.Colours());
-  project_->ProjectName = dialog.ProjectName().toStdString();
+  const std::string name = dialog.ProjectName().toStdString();
+  if (name != project_->ProjectName) project_->SetSavedFlag(false);  // the project file holds it
+  project_->ProjectName = name;
   codeTree_->RepaintNodes();
 }
 

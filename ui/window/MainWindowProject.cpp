@@ -2,7 +2,9 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QStackedLayout>
+#include <algorithm>
 
 #include "project/ProjectSession.h"
 #include "project/SnesProject.h"
@@ -20,15 +22,16 @@ std::string ProgramDir() {
   return QCoreApplication::applicationDirPath().toStdString() + "/";
 }
 
-// Puts the file name back when the save it was cleared for did not happen.
-class TRestoreOnCancel {
+// Puts the file name back when what it was changed for (a save, a read) did not happen, also
+// when that ended in an error.
+class TRestoreUnlessDone {
  public:
-  explicit TRestoreOnCancel(std::string& name) : name_(name), old_(name) {}
-  ~TRestoreOnCancel() {
+  explicit TRestoreUnlessDone(std::string& name) : name_(name), old_(name) {}
+  ~TRestoreUnlessDone() {
     if (!done_) name_ = old_;
   }
-  TRestoreOnCancel(const TRestoreOnCancel&) = delete;
-  TRestoreOnCancel& operator=(const TRestoreOnCancel&) = delete;
+  TRestoreUnlessDone(const TRestoreUnlessDone&) = delete;
+  TRestoreUnlessDone& operator=(const TRestoreUnlessDone&) = delete;
   void Done() { done_ = true; }
 
  private:
@@ -36,6 +39,17 @@ class TRestoreOnCancel {
   std::string old_;
   bool done_ = false;
 };
+
+constexpr const char* kOverwriteQuestion =
+    "Some files of this project were read with errors: what could not be read is not in the "
+    "project, and saving writes over those files, so it would be lost for good.\n"
+    "Save over the project's files anyway? (\"Save Project As\" keeps them.)";
+
+constexpr const char* kLeaveQuestion =
+    "Some files of this project were read with errors, and it has unsaved changes. Saving "
+    "writes over those files, so what could not be read would be lost for good.\n"
+    "Yes saves over them, No closes the project without saving, Cancel keeps it open (for "
+    "\"Save Project As\").";
 
 }  // namespace
 
@@ -54,6 +68,7 @@ void TForm1::SetUpProject(TSNESProject* project) {
 }
 
 void TForm1::ShowProject(std::unique_ptr<TSNESProject> project) {
+  MemoLineComment->clear();  // a comment of another project must not be saved into this one
   project_ = std::move(project);
   SetUpProject(project_.get());
   projectOpen_ = true;
@@ -61,6 +76,7 @@ void TForm1::ShowProject(std::unique_ptr<TSNESProject> project) {
   static_cast<QStackedLayout*>(codeTree_->parentWidget()->layout())->setCurrentWidget(codeTree_);
   codeTree_->show();
   NavigationProjectOpened();
+  UpdateCaption();
 }
 
 void TForm1::FreeProject() {
@@ -73,9 +89,11 @@ void TForm1::FreeProject() {
   SetUpProject(nullptr);
   project_.reset();
   projectOpen_ = false;
+  MemoLineComment->clear();
   EnableProjectCommands(false);
   static_cast<QStackedLayout*>(codeTree_->parentWidget()->layout())
       ->setCurrentWidget(Panel1Caption);
+  UpdateCaption();
 }
 
 bool TForm1::StartNewProject(std::unique_ptr<TSNESProject> project) {
@@ -89,13 +107,44 @@ bool TForm1::StartNewProject(std::unique_ptr<TSNESProject> project) {
   return true;
 }
 
+// --- saving over the project's own files -----------------------------------------------------
+
+void TForm1::UpdateCaption() {
+  QString title = CaptionText();
+  if (project_ && project_->ReadWithErrors()) title += QStringLiteral(" - read with errors");
+  if (windowTitle() != title) setWindowTitle(title);
+}
+
+bool TForm1::MaySaveOverOwnFiles() {
+  return !project_->ReadWithErrors() || ui_.AskYesNo(kOverwriteQuestion);
+}
+
+bool TForm1::SaveProjectFiles() {
+  TBusyScope busy(ui_);
+  if (!project_->Save()) return false;
+  project_->SetReadWithErrors(false);  // the files now hold what the project shows
+  return true;
+}
+
+bool TForm1::SaveBeforeLeaving(bool always) {
+  if (!project_->ReadWithErrors()) return (!always && project_->IsSaved()) || SaveProjectFiles();
+  // Unchanged, the files stay as they were read: saving could only lose what was skipped.
+  if (project_->IsSaved() && project_->LogSaved) return true;
+  switch (ui_.AskYesNoCancel(kLeaveQuestion)) {
+    case TAnswer::Cancel:
+      return false;
+    case TAnswer::No:
+      return true;
+    case TAnswer::Yes:
+      break;
+  }
+  return SaveProjectFiles();
+}
+
 // Saves the open project and frees it; false (the project stays) when the save stopped.
 bool TForm1::SaveAndFreeProject() {
   if (!project_) return true;
-  {
-    TBusyScope busy(ui_);
-    if (!project_->Save()) return false;
-  }
+  if (!SaveBeforeLeaving(true)) return false;
   FreeProject();
   return true;
 }
@@ -135,24 +184,41 @@ bool TForm1::OpenProjectFile(const QString& fileName) {
 }
 
 void TForm1::SaveProjectFile1Click() {
-  if (!project_) return;
-  TBusyScope busy(ui_);
-  project_->Save();
+  if (!project_ || !MaySaveOverOwnFiles()) return;
+  SaveProjectFiles();
 }
 
 void TForm1::SaveProjectAs1Click() {
   if (!project_) return;
   SDProjectFile.FileName = project_->ProjectFileName;
   if (!ui_.ExecuteFileDialog(SDProjectFile)) return;
-  TBusyScope busy(ui_);
-  project_->ProjectFileName = SDProjectFile.FileName;
-  project_->Save();
+  if (!project_->ReadWithErrors()) {
+    TBusyScope busy(ui_);
+    project_->ProjectFileName = SDProjectFile.FileName;
+    project_->Save();
+    return;
+  }
+  // Files read with errors are kept: every file gets a name after the new project file, and
+  // only a name that is one of the files read needs the user's yes.
+  const std::vector<std::string> readFrom = SavedFiles(*project_);
+  TRestoreUnlessDone restoreProject(project_->ProjectFileName);
+  TRestoreUnlessDone restoreLog(project_->TraceDataDialog.FileName);
+  TRestoreUnlessDone restoreMap(project_->ScopeManager()->FileDialog().FileName);
+  TRestoreUnlessDone restoreLabels(project_->LabelManager()->FileDialog().FileName);
+  NameFilesAfter(*project_, SDProjectFile.FileName);
+  const std::vector<std::string> writeTo = SavedFiles(*project_);
+  const bool overwrites = std::any_of(writeTo.begin(), writeTo.end(), [&](const std::string& f) {
+    return std::find(readFrom.begin(), readFrom.end(), f) != readFrom.end();
+  });
+  if (overwrites && !ui_.AskYesNo(kOverwriteQuestion)) return;
+  if (!SaveProjectFiles()) return;  // the project keeps the names it had
+  for (TRestoreUnlessDone* r : {&restoreProject, &restoreLog, &restoreMap, &restoreLabels})
+    r->Done();
 }
 
 void TForm1::BtnCloseClick() {
   if (!project_) return;
-  TBusyScope busy(ui_);
-  if (!project_->IsSaved() && !project_->Save()) return;  // a cancelled save keeps it open
+  if (!SaveBeforeLeaving(false)) return;  // a cancelled save keeps it open
   FreeProject();
 }
 
@@ -172,12 +238,10 @@ bool TForm1::FormCloseQuery() {
     case TAnswer::Yes:
       break;
   }
-  // A save that failed or whose dialog was cancelled keeps the window open: nothing is lost.
+  // A save that failed, whose dialog was cancelled or that the user would not let write over
+  // files read with errors keeps the window open: nothing is lost.
   bool saved = false;
-  RunCommand([&] {
-    TBusyScope busy(ui_);
-    saved = project_->Save();
-  });
+  RunCommand([&] { saved = MaySaveOverOwnFiles() && SaveProjectFiles(); });
   return saved;
 }
 
@@ -200,7 +264,7 @@ bool TForm1::CloseLogFile() {
         return false;
       case TAnswer::Yes:
         // A cancelled save keeps the log: closing it would lose the edits.
-        if (!project_->SaveTraceData()) return false;
+        if (!MaySaveLogOverItsFile() || !project_->SaveTraceData()) return false;
         break;
       case TAnswer::No:
         break;
@@ -221,8 +285,12 @@ void TForm1::OpenLogFile1Click() {
   if (project_->LogLoaded && !CloseLogFile()) return;
   if (!ui_.ExecuteFileDialog(ODConvLog)) return;
   TBusyScope busy(ui_);
+  // A file that could not be read does not become the log's file: the next save would
+  // write over it.
+  TRestoreUnlessDone restore(project_->TraceDataDialog.FileName);
   project_->TraceDataDialog.FileName = ODConvLog.FileName;
   project_->LoadTraceData();
+  restore.Done();
   project_->SetSaved(false);
 }
 
@@ -235,15 +303,19 @@ void TForm1::ImportLogFile1Click() {
   project_->ImportLog();
 }
 
+bool TForm1::MaySaveLogOverItsFile() {
+  return project_->TraceDataDialog.FileName.empty() || MaySaveOverOwnFiles();
+}
+
 void TForm1::SaveLogFile1Click() {
-  if (!project_) return;
+  if (!project_ || !MaySaveLogOverItsFile()) return;
   TBusyScope busy(ui_);
   project_->SaveTraceData();
 }
 
 void TForm1::SaveLogFileAs1Click() {
   if (!project_) return;
-  TRestoreOnCancel restore(project_->TraceDataDialog.FileName);
+  TRestoreUnlessDone restore(project_->TraceDataDialog.FileName);
   project_->TraceDataDialog.FileName.clear();
   TBusyScope busy(ui_);
   if (project_->SaveTraceData()) restore.Done();
