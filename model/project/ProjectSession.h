@@ -51,6 +51,11 @@ struct TConvertOptions {
 };
 bool ConvertLogToProject(const TConvertOptions& options, TUserInterface& ui);
 
+// Saves an opened project with all its files under a new project file name (the other
+// files are named after it). A project read with errors is refused (EFileError) when any of
+// the new files is one it was read from, as that would lose what could not be read.
+bool SaveProjectAs(TSNESProject& project, const std::string& outFile);
+
 // Opens a project as "Open Project" does and saves it with all its files under a new name.
 bool ResaveProject(const std::string& inFile, const std::string& outFile, TUserInterface& ui,
                    const std::string& programDir);

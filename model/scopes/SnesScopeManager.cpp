@@ -14,9 +14,11 @@ namespace {
 
 constexpr const char* kGlobalName = "Global";
 
+// A missing file is skipped; anything else that stands there is read, so that a folder or
+// a device is refused with a message instead of passed over in silence.
 bool FileExists(const std::string& name) {
   std::error_code ec;
-  return !name.empty() && std::filesystem::is_regular_file(name, ec);
+  return !name.empty() && std::filesystem::exists(name, ec);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "base/Errors.h"
+#include "base/InputFile.h"
 #include "base/TextUtils.h"
 #include "trace/LogLines.h"
 
@@ -276,14 +277,7 @@ TSymbolFile ParseSymbolText(std::string bytes, const std::string& fileName) {
 }
 
 TSymbolFile ReadSymbolFile(const std::string& fileName) {
-  std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(fileName.c_str(), "rb"), &std::fclose);
-  if (!f) throw EFileError("Cannot open file \"" + fileName + "\": " + std::strerror(errno));
-  std::string bytes;
-  char buffer[1 << 16];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) bytes.append(buffer, n);
-  if (std::ferror(f.get())) throw EFileError("Cannot read file \"" + fileName + "\"");
-  return ParseSymbolText(std::move(bytes), fileName);
+  return ParseSymbolText(ReadInputFile(fileName, kSymbolFileSizeLimit), fileName);
 }
 
 }  // namespace orvanel

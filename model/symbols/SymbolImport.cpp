@@ -1,5 +1,6 @@
 #include "symbols/SymbolImport.h"
 
+#include <algorithm>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -27,6 +28,13 @@ std::string Shortened(const std::string& text) {
   size_t end = kShown;
   while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
   return text.substr(0, end) + "...";
+}
+
+// Characters of UTF-8 text, as the comment box counts them.
+size_t CharacterCount(std::string_view text) {
+  return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
 }
 
 std::string Counted(size_t n, const char* one, const char* many) {
@@ -130,7 +138,12 @@ TSymbolImportResult TSymbolImport::Import(const TSymbolFile& file, const std::st
       }
     }
     if (!entry.Comment.empty()) {
-      if (!line) {
+      if (const size_t length = CharacterCount(entry.Comment);
+          length > TTraceFileLine::kCommentLimit) {
+        messages.Add(where + std::to_string(entry.Line) + ": a comment of " +
+                     std::to_string(length) + " characters is longer than a line comment (" +
+                     std::to_string(TTraceFileLine::kCommentLimit) + "); it is left out");
+      } else if (!line) {
         ++result.LinelessComments;
       } else if (auto it = commented.find(line); it != commented.end()) {
         ++(*it->second == entry.Comment ? result.Duplicates : result.Clashes);

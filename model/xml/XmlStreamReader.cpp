@@ -4,13 +4,12 @@
 // tree node for every element and takes about three times as long.
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <new>
 
 #include "base/Errors.h"
+#include "base/InputFile.h"
 #include "xml/Xml.h"
 #include "xml/XmlParse.h"
 
@@ -97,9 +96,10 @@ struct TReaderState {
 
   std::string fileName;
   xmlparse::TParseErrors errors;
+  xmlparse::TAttributeGuard guard;
   std::unique_ptr<xmlParserCtxt, TContextDeleter> context;
-  std::optional<xmlparse::TFileHandle> file;  // none for a document in memory
-  std::string source;                         // a document in memory
+  std::optional<TInputFile> file;  // none for a document in memory
+  std::string source;              // a document in memory
   size_t sourcePosition = 0;
   std::vector<char> chunk;
   size_t chunkSize = kChunkSize;
@@ -281,11 +281,7 @@ void TReaderState::Feed() {
   bool last = false;
   if (file) {
     if (chunk.size() < chunkSize) chunk.resize(chunkSize);
-    ssize_t count = 0;
-    do {
-      count = ::read(file->Fd(), chunk.data(), chunkSize);
-    } while (count < 0 && errno == EINTR);
-    if (count < 0) throw EFileError(xmlparse::FileReadErrorMessage(fileName, errno));
+    const size_t count = file->Read(chunk.data(), chunkSize);
     data = chunk.data();
     size = static_cast<size_t>(count);
     last = count == 0;
@@ -294,6 +290,11 @@ void TReaderState::Feed() {
     data = source.data() + sourcePosition;
     sourcePosition += size;
     last = sourcePosition == source.size();
+  }
+  if (size > 0 && !guard.Scan(std::string_view(data, size))) {
+    errors.RefuseAtLine(guard.Line(), xmlparse::TAttributeGuard::kTooMany);
+    failed = true;
+    return;
   }
   if (size > 0) {
     int result = xmlParseChunk(context.get(), data, static_cast<int>(size), 0);
@@ -330,8 +331,9 @@ struct TXmlStreamReader::Impl : TReaderState {
   using TReaderState::TReaderState;
 };
 
-TXmlStreamReader::TXmlStreamReader(const std::string& path) : impl_(std::make_unique<Impl>(path)) {
-  impl_->file = xmlparse::OpenForReading(path);
+TXmlStreamReader::TXmlStreamReader(const std::string& path, uint64_t sizeLimit)
+    : impl_(std::make_unique<Impl>(path)) {
+  impl_->file.emplace(path, sizeLimit);
   impl_->Start();
 }
 
