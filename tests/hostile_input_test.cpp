@@ -272,19 +272,20 @@ TEST_F(HostileInputTest, LongCommentsAreRefusedAndWrittenOnce) {
 // Whatever the writers write, the readers read: names and texts of many megabytes (past the
 // parser's usual limit of 10 MB for one value) come back as they were.
 TEST_F(HostileInputTest, LongNamesAndTextsWrittenAreReadBack) {
-  const std::string name(11 << 20, 'n');
-  const std::string address = "$" + std::string((11 << 20) - 4, '0') + "8000";
+  constexpr size_t kPastTheLimit = 10'000'001;
+  const std::string name(kPastTheLimit, 'n');
+  const std::string address = "$" + std::string(kPastTheLimit - 5, '0') + "8000";
   auto p = test::ConvertedProject(ui_, "");
-  TScopeNode* scope = p->ScopeManager()->GetScope(name, false);
+  TScopeNode* scope = p->ScopeManager()->GetScope("Long", false);
   ASSERT_NE(p->ScopeManager()->AddMappingFromXml(scope, name, address), nullptr);
   p->ScopeManager()->SaveToFile(Path("long.tfm"));
   auto copy = test::ConvertedProject(ui_, "");
   copy->ScopeManager()->LoadFromFile(*copy, Path("long.tfm"));
-  const TScopeNode* read = copy->ScopeManager()->FindScopeByName(name);
+  const TScopeNode* read = copy->ScopeManager()->FindScopeByName("Long");
   ASSERT_NE(read, nullptr);
   ASSERT_EQ(read->Mappings().size(), 1u);
-  EXPECT_EQ(read->Mappings()[0]->MappingName(), name);
-  EXPECT_EQ(read->Mappings()[0]->Address(), address);
+  EXPECT_TRUE(read->Mappings()[0]->MappingName() == name);
+  EXPECT_TRUE(read->Mappings()[0]->Address() == address);
 }
 
 }  // namespace

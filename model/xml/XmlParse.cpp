@@ -3,6 +3,7 @@
 #include <libxml/parser.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "base/Errors.h"
@@ -49,31 +50,63 @@ void TParseErrors::Throw() const {
   throw EXmlError(text);
 }
 
+namespace {
+
+// The bytes the scan of a tag stops at; the others are passed over in a tight loop.
+constexpr std::array<bool, 256> kTagStops = [] {
+  std::array<bool, 256> stops{};
+  for (unsigned char c : {'"', '\'', '>', '\n'}) stops[c] = true;
+  return stops;
+}();
+
+}  // namespace
+
+// Every attribute the parser reads has a quoted value, so a tag's quoted values are counted:
+// this needs no look at the names or the values. This runs over
+// every byte of a trace data file, so the common path (text, tag, value) is kept short.
 bool TAttributeGuard::Scan(std::string_view bytes) {
   const char* p = bytes.data();
   const char* const end = p + bytes.size();
-  auto skipTo = [&](char wanted) {  // the lines passed over are counted
-    const void* found = std::memchr(p, wanted, static_cast<size_t>(end - p));
-    const char* stop = found ? static_cast<const char*>(found) : end;
-    line_ += static_cast<int>(std::count(p, stop, '\n'));
-    p = stop;
+  auto skipTo = [&](char wanted) {  // true when found; the lines passed over are counted
+    int lines = 0;
+    while (p < end && *p != wanted) lines += *p++ == '\n';
+    line_ += lines;
+    if (p == end) return false;
+    ++p;
+    return true;
   };
   while (p < end) {
-    if (state_ == TState::Off) return true;
-    if (state_ == TState::Text) {
-      skipTo('<');
-      if (p == end) break;
-      ++p;
-      state_ = TState::Open;
-      continue;
+    switch (state_) {
+      case TState::Off:
+        return true;
+      case TState::Text:
+        if (skipTo('<')) state_ = TState::Open;
+        continue;
+      case TState::Quoted:
+        if (skipTo(quote_)) state_ = TState::Tag;
+        continue;
+      case TState::EndTag:
+        if (skipTo('>')) state_ = TState::Text;
+        continue;
+      case TState::Tag: {
+        while (p < end && !kTagStops[static_cast<unsigned char>(*p)]) ++p;
+        if (p == end) continue;
+        const char c = *p++;
+        if (c == '\n') {
+          ++line_;
+        } else if (c == '>') {
+          state_ = TState::Text;
+        } else {
+          if (++attributes_ > kMaxAttributes) return false;
+          quote_ = c;
+          state_ = TState::Quoted;
+        }
+        continue;
+      }
+      default:
+        break;
     }
-    if (state_ == TState::Quoted) {
-      skipTo(quote_);
-      if (p == end) break;
-      ++p;
-      state_ = TState::Tag;
-      continue;
-    }
+    // The rarer states go byte by byte.
     const char c = *p++;
     if (c == '\n') ++line_;
     switch (state_) {
@@ -108,19 +141,6 @@ bool TAttributeGuard::Scan(std::string_view bytes) {
       case TState::Instruction:
         if (c == '>' && run_ > 0) state_ = TState::Text;
         run_ = c == '?' ? 1 : 0;
-        break;
-      case TState::Tag:
-        if (c == '"' || c == '\'') {
-          quote_ = c;
-          state_ = TState::Quoted;
-        } else if (c == '=') {
-          if (++attributes_ > kMaxAttributes) return false;
-        } else if (c == '>') {
-          state_ = TState::Text;
-        }
-        break;
-      case TState::EndTag:
-        if (c == '>') state_ = TState::Text;
         break;
       default:
         break;
