@@ -141,7 +141,8 @@ TEST_F(HostileInputTest, OversizedFilesAreRefusedBeforeTheyAreRead) {
 }
 
 // One element with 200,000 attributes is refused at its line before the parser compares
-// them with each other, by the document reader and by the stream reader alike.
+// them with each other, by the document reader and by the stream reader alike; one with 65
+// is refused as well.
 TEST_F(HostileInputTest, AnElementWithTooManyAttributesIsRefusedAtOnce) {
   std::string attributes;
   for (int i = 0; i < 200000; ++i) attributes += " a" + std::to_string(i) + "=\"1\"";
@@ -151,13 +152,21 @@ TEST_F(HostileInputTest, AnElementWithTooManyAttributesIsRefusedAtOnce) {
   const std::string trace =
       Write("many.tfd", std::string(kDeclaration) + "<tracedata>\n<traceline linetext=\"a=b\"/>\n" +
                             "<traceline" + attributes + "/></tracedata>");
+  std::string sixtyFive;  // one more than allowed, in a tag short enough to be parsed whole
+  for (int i = 0; i < 65; ++i) sixtyFive += " a" + std::to_string(i) + "=\"1\"";
+  const std::string some = Write("some.tfd", std::string(kDeclaration) + "<tracedata>\n\n" +
+                                                 "<traceline" + sixtyFive + "/></tracedata>");
   auto p = test::ConvertedProject(ui_, "");
+  auto readTrace = [&](const std::string& file) {
+    return [&p, file] {
+      p->TraceDataDialog.FileName = file;
+      p->LoadTraceData();
+    };
+  };
   for (const auto& [file, read] : std::vector<std::pair<std::string, std::function<void()>>>{
            {map, [&] { p->ScopeManager()->LoadFromFile(*p, map); }},
-           {trace, [&] {
-              p->TraceDataDialog.FileName = trace;
-              p->LoadTraceData();
-            }}}) {
+           {trace, readTrace(trace)},
+           {some, readTrace(some)}}) {
     try {
       read();
       ADD_FAILURE() << file << " was read";

@@ -64,6 +64,13 @@ constexpr std::array<bool, 256> kTagStops = [] {
 // Every attribute the parser reads has a quoted value, so a tag's quoted values are counted:
 // this needs no look at the names or the values. This runs over
 // every byte of a trace data file, so the common path (text, tag, value) is kept short.
+void TAttributeGuard::Restart(int line) {
+  state_ = TState::Text;
+  attributes_ = 0;
+  run_ = 0;
+  line_ = line;
+}
+
 bool TAttributeGuard::Scan(std::string_view bytes) {
   const char* p = bytes.data();
   const char* const end = p + bytes.size();

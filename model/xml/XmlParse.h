@@ -41,15 +41,17 @@ class TParseErrors {
 
 // Watches the bytes of a document before the parser sees them and stops at a start tag with
 // more attributes than any element of Orvanel's files has (they have a few dozen at most):
-// libxml2 compares every attribute of a tag with every other, so a tag with hundreds of
-// thousands of them would take minutes. Comments, CDATA sections, processing instructions
-// and quoted values are passed over; at a document type declaration the watch ends, as the
-// parser refuses the document there.
+// libxml2 compares every attribute of a tag with every other before it hands the tag on, so
+// a tag with hundreds of thousands of them would take minutes. Comments, CDATA sections,
+// processing instructions and quoted values are passed over; at a document type declaration
+// the watch ends, as the parser refuses the document there.
 class TAttributeGuard {
  public:
   static constexpr int kMaxAttributes = 64;
   static constexpr const char* kTooMany =
       "An element has more attributes than any element of these files (64)";
+  // Starts afresh at the start of a node (or in text) on the given line.
+  void Restart(int line);
   // Scans the next bytes of the document; false when a start tag has too many attributes,
   // and then Line() is where it stands.
   bool Scan(std::string_view bytes);

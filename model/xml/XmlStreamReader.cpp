@@ -96,7 +96,9 @@ struct TReaderState {
 
   std::string fileName;
   xmlparse::TParseErrors errors;
+  // Watches the input only while the parser waits for the end of a long node (see Feed).
   xmlparse::TAttributeGuard guard;
+  bool guarding = false;
   std::unique_ptr<xmlParserCtxt, TContextDeleter> context;
   std::optional<TInputFile> file;  // none for a document in memory
   std::string source;              // a document in memory
@@ -128,6 +130,7 @@ struct TReaderState {
 
   void Start();
   void Feed();
+  bool Guarded(std::string_view next);
   bool HasFailed(int parseResult);
 };
 
@@ -150,6 +153,10 @@ void OnStartElement(void* data, const xmlChar* local, const xmlChar* prefix, con
                     int namespaceCount, const xmlChar** namespaces, int attributeCount, int,
                     const xmlChar** attributes) {
   Guarded(data, [&](TReaderState& reader) {
+    if (namespaceCount + attributeCount > xmlparse::TAttributeGuard::kMaxAttributes) {
+      reader.errors.Refuse(reader.context.get(), xmlparse::TAttributeGuard::kTooMany);
+      return;
+    }
     TNodeEvent& event = reader.Queue(TNode::Element);
     AssignQualifiedName(event.name, event.nameKey, prefix, local);
     event.depth = reader.depth++;
@@ -275,6 +282,28 @@ bool TReaderState::HasFailed(int parseResult) {
   return true;
 }
 
+// The parser hands a start tag on only once the whole tag is in, and compares each of its
+// attributes with every other first. A tag with a few hundred attributes costs little and is
+// refused when it comes out; a tag far longer than any real one is counted before the parser
+// sees the rest of it. So the input is watched only while more than a chunk of it waits
+// unparsed (the parser is inside one long node), from the node's start on.
+bool TReaderState::Guarded(std::string_view next) {
+  xmlParserInputPtr input = context->input;
+  const size_t waiting = input != nullptr && input->cur != nullptr && input->end != nullptr
+                             ? static_cast<size_t>(input->end - input->cur)
+                             : 0;
+  if (waiting <= kChunkSize) {
+    guarding = false;
+    return true;
+  }
+  if (!guarding) {
+    guarding = true;
+    guard.Restart(input->line);
+    if (!guard.Scan(View(input->cur, input->end))) return false;
+  }
+  return guard.Scan(next);
+}
+
 void TReaderState::Feed() {
   const char* data = nullptr;
   size_t size = 0;
@@ -291,7 +320,7 @@ void TReaderState::Feed() {
     sourcePosition += size;
     last = sourcePosition == source.size();
   }
-  if (size > 0 && !guard.Scan(std::string_view(data, size))) {
+  if (size > 0 && !Guarded(std::string_view(data, size))) {
     errors.RefuseAtLine(guard.Line(), xmlparse::TAttributeGuard::kTooMany);
     failed = true;
     return;
