@@ -489,7 +489,8 @@ TEST_F(BadInputTest, MapAndLabelTextsThatAreNoNumbers) {
         load(*p, file);
         ADD_FAILURE() << "read";
       } catch (const EConvertError& e) {
-        EXPECT_EQ(std::string(e.what()), InvalidIntegerMessage(text));
+        EXPECT_EQ(std::string(e.what()),
+                  "\"" + file + "\", line 2: " + InvalidIntegerMessage(text));
       }
       EXPECT_EQ(State(*p), before);
     }

@@ -77,8 +77,15 @@ void TSNESScopeManager::LoadFromFile(TOffsetLookup& project, const std::string& 
     TScopeNode* scope = AddScope(std::make_unique<TScopeNode>(this, name == kGlobalName, name));
 
     if (TXmlElement mappings = child.FirstChildElement("mappings"))
-      for (TXmlElement map = mappings.FirstChildElement(); map; map = map.NextSiblingElement())
-        AddMappingFromXml(scope, std::string(map.Attribute("context").value_or("")), map.Text());
+      for (TXmlElement map = mappings.FirstChildElement(); map; map = map.NextSiblingElement()) {
+        try {
+          AddMappingFromXml(scope, std::string(map.Attribute("context").value_or("")), map.Text());
+        } catch (const EConvertError& e) {
+          // The reading stops here; the message says where.
+          throw EConvertError("\"" + fileName + "\", line " + std::to_string(map.Line()) + ": " +
+                              e.what());
+        }
+      }
 
     if (TXmlElement offsets = child.FirstChildElement("scopedoffsets")) {
       for (TXmlElement o = offsets.FirstChildElement(); o; o = o.NextSiblingElement()) {

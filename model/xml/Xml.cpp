@@ -149,6 +149,12 @@ std::string TXmlElement::Name() const {
   return name;
 }
 
+int TXmlElement::Line() const {
+  if (node_ == nullptr) return 0;
+  long line = xmlGetLineNo(node_);
+  return line > 0 && line <= INT_MAX ? static_cast<int>(line) : 0;
+}
+
 std::optional<std::string_view> TXmlElement::Attribute(std::string_view name) const {
   if (node_ == nullptr) return std::nullopt;
   for (xmlAttr* attribute = node_->properties; attribute != nullptr; attribute = attribute->next) {

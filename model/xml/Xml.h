@@ -49,6 +49,8 @@ class TXmlElement : public TXmlAttributes {
   _xmlNode* Raw() const { return node_; }
 
   std::string Name() const;
+  // The line of the file where the element starts (0 when unknown).
+  int Line() const;
   // The view lives until the attribute is changed (a value made of several pieces, which
   // only a document built by hand has, until the next call on this handle).
   std::optional<std::string_view> Attribute(std::string_view name) const override;
