@@ -130,7 +130,7 @@ struct TReaderState {
 
   void Start();
   void Feed();
-  bool Guarded(std::string_view next);
+  bool PassesGuard(std::string_view next);
   bool HasFailed(int parseResult);
 };
 
@@ -287,7 +287,7 @@ bool TReaderState::HasFailed(int parseResult) {
 // refused when it comes out; a tag far longer than any real one is counted before the parser
 // sees the rest of it. So the input is watched only while more than a chunk of it waits
 // unparsed (the parser is inside one long node), from the node's start on.
-bool TReaderState::Guarded(std::string_view next) {
+bool TReaderState::PassesGuard(std::string_view next) {
   xmlParserInputPtr input = context->input;
   const size_t waiting = input != nullptr && input->cur != nullptr && input->end != nullptr
                              ? static_cast<size_t>(input->end - input->cur)
@@ -320,7 +320,7 @@ void TReaderState::Feed() {
     sourcePosition += size;
     last = sourcePosition == source.size();
   }
-  if (size > 0 && !Guarded(std::string_view(data, size))) {
+  if (size > 0 && !PassesGuard(std::string_view(data, size))) {
     errors.RefuseAtLine(guard.Line(), xmlparse::TAttributeGuard::kTooMany);
     failed = true;
     return;
