@@ -11,6 +11,8 @@
 #include "base/AllocatorTuning.h"
 #include "base/Errors.h"
 #include "project/ProjectSession.h"
+#include "symbols/Listing.h"
+#include "symbols/SymbolExport.h"
 #include "symbols/SymbolSession.h"
 
 namespace {
@@ -24,6 +26,7 @@ const char* const kUsage =
     "       orvanel-convert --export-listing FILE PROJECT.tfp\n"
     "       orvanel-convert --export-symbols wla|mlb|sym [--rom-map lorom|hirom] FILE PROJECT.tfp\n"
     "\n"
+    "\"--\" ends the options: the names after it are files, even when they start with \"-\".\n"
     "Converts the trace LOG (Marro's SNES9x log; Dravik's SNES9x debugger log with\n"
     "--debugger) into a project: PROJECT.tfp with its map file (PROJECT.tfm or --map),\n"
     "label file (PROJECT.tlm or --labels), trace data file (PROJECT.tfd) and code cache\n"
@@ -71,10 +74,15 @@ bool ParseFormat(const std::string& text, orvanel::TSymbolFormat& format) {
 }
 
 bool ParseOptions(int argc, char* argv[], TOptions& o) {
+  bool onlyFiles = false;  // after "--", a name that starts with "-" is a file
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     const bool hasValue = i + 1 < argc;
-    if (a == "--debugger") {
+    if (onlyFiles) {
+      o.files.push_back(a);
+    } else if (a == "--") {
+      onlyFiles = true;
+    } else if (a == "--debugger") {
       o.debugger = true;
     } else if (a == "--resave") {
       o.mode = TMode::Resave;
@@ -128,17 +136,24 @@ int main(int argc, char* argv[]) {
   orvanel::TuneAllocatorForLargeTraces();
   orvanel::app::TConsoleUserInterface ui;
   try {
-    bool saved;
-    if (options.mode == TMode::Resave) {
-      saved = orvanel::ResaveProject(options.files[0], options.files[1], ui, ProgramDir());
-    } else if (options.mode == TMode::ExportListing) {
-      // FILE PROJECT.tfp: the project is the second name.
-      orvanel::ExportProjectListing(options.files[1], options.files[0], ui, ProgramDir());
-      saved = true;
-    } else if (options.mode == TMode::ExportSymbols) {
-      orvanel::ExportProjectSymbols(options.files[1], options.files[0], options.format,
-                                    options.romMapping, ui, ProgramDir());
-      saved = true;
+    bool saved = true;
+    if (options.mode != TMode::Convert) {
+      // IN.tfp OUT.tfp for a re-save, FILE PROJECT.tfp for the exports.
+      const bool resave = options.mode == TMode::Resave;
+      const std::string& projectFile = options.files[resave ? 0 : 1];
+      auto project = orvanel::OpenProject(projectFile, ui, ProgramDir());
+      if (resave)
+        saved = orvanel::SaveProjectAs(*project, options.files[1]);
+      else if (options.mode == TMode::ExportListing)
+        orvanel::ExportListing(*project, options.files[0]);
+      else
+        orvanel::ExportSymbols(*project, options.files[0], options.format, options.romMapping);
+      // What was written lacks what could not be read: the run has not done its job.
+      if (project->ReadWithErrors()) {
+        std::fprintf(stderr, "orvanel-convert: \"%s\" was read with errors; lines are missing\n",
+                     projectFile.c_str());
+        return 1;
+      }
     } else {
       orvanel::TConvertOptions convert;
       convert.LogFile = options.files[0];

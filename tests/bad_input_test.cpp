@@ -466,7 +466,11 @@ TEST_F(BadInputTest, TraceLinesWithAttributesThatAreNoNumbers) {
     EXPECT_NE(p->FindInIndex(100), nullptr);
     EXPECT_EQ(p->FindInIndex(200), nullptr);
     EXPECT_EQ(p->FindInIndex(300), nullptr);  // the rest of the level is skipped
-    EXPECT_EQ(ui_.Messages, std::vector<std::string>{"bad"});
+    ASSERT_EQ(ui_.Messages.size(), 2u);
+    EXPECT_EQ(ui_.Messages[0].rfind("\"" + file + "\", line 2: attribute " + change.first, 0), 0u)
+        << ui_.Messages[0];
+    EXPECT_NE(ui_.Messages[0].find("(the line \"bad\")"), std::string::npos) << ui_.Messages[0];
+    EXPECT_TRUE(p->ReadWithErrors());
   }
 }
 
@@ -485,7 +489,8 @@ TEST_F(BadInputTest, MapAndLabelTextsThatAreNoNumbers) {
         load(*p, file);
         ADD_FAILURE() << "read";
       } catch (const EConvertError& e) {
-        EXPECT_EQ(std::string(e.what()), InvalidIntegerMessage(text));
+        EXPECT_EQ(std::string(e.what()),
+                  "\"" + file + "\", line 2: " + InvalidIntegerMessage(text));
       }
       EXPECT_EQ(State(*p), before);
     }

@@ -124,7 +124,7 @@ TEST_F(MapFileTest, ANonNumericMapStopsTheReadingAndKeepsWhatCameBefore) {
     manager_.LoadFromFile(lines_, p);
     FAIL() << "no error";
   } catch (const EConvertError& e) {
-    EXPECT_STREQ(e.what(), "'oops' is not a valid integer value");
+    EXPECT_EQ(std::string(e.what()), "\"" + p + "\", line 1: 'oops' is not a valid integer value");
   }
   ASSERT_EQ(manager_.Scopes().size(), 1u);
   EXPECT_EQ(manager_.Scopes()[0]->Mappings().size(), 1u);

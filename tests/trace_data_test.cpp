@@ -183,8 +183,16 @@ TEST_F(TraceDataTest, ALineThatCannotBeReadSkipsTheRestOfItsLevel) {
   EXPECT_NE(p->FindInIndex(101), nullptr);
   EXPECT_EQ(p->FindInIndex(102), nullptr);  // skipped with the rest of its level
   EXPECT_NE(p->FindInIndex(200), nullptr);  // the level above goes on
+  // The message names the file, the line, the attribute and the line's text, and the read
+  // counts the lines left out.
   ASSERT_EQ(ui_.Batches.size(), 1u);
-  EXPECT_EQ(ui_.Batches[0], std::vector<std::string>{"broken"});
+  ASSERT_EQ(ui_.Batches[0].size(), 2u);
+  EXPECT_NE(ui_.Batches[0][0].find("b.tfd\", line 2: attribute textcolor: 'x' is not a number "
+                                   "(the line \"broken\")"),
+            std::string::npos)
+      << ui_.Batches[0][0];
+  EXPECT_NE(ui_.Batches[0][1].find("2 of its lines are left out"), std::string::npos);
+  EXPECT_TRUE(p->ReadWithErrors());
 }
 
 TEST_F(TraceDataTest, AFileThatIsNotWellFormedChangesNothing) {

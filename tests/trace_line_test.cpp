@@ -194,7 +194,7 @@ TEST(TraceLine, ReadXmlRaisesForMissingOrBadNumbers) {
                           {"offset", "32768"},    {"opcodeval", "96"},    {"opcodelen", "1"},
                           {"opcodelabel", "RTS"}, {"targetoffset", "-1"}, {"operand", "-1"}};
   EXPECT_NO_THROW(TTraceFileLine::FromXml(owner, good));
-  // Missing anywhere: an empty text does not convert.
+  // Missing anywhere: the message names the attribute.
   for (const std::string name :
        {"textcolor", "offset", "opcodeval", "opcodelabel", "opcodelen", "targetoffset"}) {
     TFakeElement element = good;
@@ -203,7 +203,7 @@ TEST(TraceLine, ReadXmlRaisesForMissingOrBadNumbers) {
       TTraceFileLine::FromXml(owner, element);
       ADD_FAILURE() << name;
     } catch (const EConvertError& e) {
-      EXPECT_STREQ(e.what(), "'' is not a valid integer value") << name;
+      EXPECT_EQ(std::string(e.what()), "attribute " + name + " is missing");
     }
   }
   for (const std::string name : {"textcolor", "offset", "opcodeval", "opcodelen", "targetoffset"}) {
@@ -213,7 +213,7 @@ TEST(TraceLine, ReadXmlRaisesForMissingOrBadNumbers) {
       TTraceFileLine::FromXml(owner, element);
       ADD_FAILURE() << name;
     } catch (const EConvertError& e) {
-      EXPECT_STREQ(e.what(), "'12a' is not a valid integer value") << name;
+      EXPECT_EQ(std::string(e.what()), "attribute " + name + ": '12a' is not a number");
     }
   }
   // A comment element needs only its colour and offset.

@@ -31,6 +31,33 @@ std::string InvalidIntegerMessage(std::string_view text) {
   return m;
 }
 
+std::string AttributeNumberMessage(std::string_view name, std::optional<std::string_view> text) {
+  std::string m = "attribute ";
+  m += name;
+  if (!text) return m + " is missing";
+  if (text->empty()) return m + " is empty";
+  // Digits only (after a sign and "$" or "0x"): a number, but not one of 32 bits.
+  std::string_view digits = *text;
+  if (digits.front() == '-' || digits.front() == '+') digits.remove_prefix(1);
+  bool hex = false;
+  if (!digits.empty() && digits.front() == '$') {
+    hex = true;
+    digits.remove_prefix(1);
+  } else if (digits.size() > 1 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+    hex = true;
+    digits.remove_prefix(2);
+  }
+  bool inRange = !digits.empty();
+  for (char c : digits)
+    if (hex ? HexDigit(c) < 0 : (c < '0' || c > '9')) inRange = false;
+  constexpr size_t kShown = 40;
+  m += ": '";
+  m += text->substr(0, kShown);
+  if (text->size() > kShown) m += "...";
+  m += inRange ? "' is out of range" : "' is not a number";
+  return m;
+}
+
 bool TryStrToInt(std::string_view text, int64_t& value) {
   size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;

@@ -2,6 +2,7 @@
 // Small text helpers shared by the whole model, with the toolkit's semantics
 // (1-based columns, copies that stop at the end of the text, the integer conversion).
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,10 @@ bool TryStrToInt(std::string_view text, int64_t& value);
 
 // The message of a failed integer conversion.
 std::string InvalidIntegerMessage(std::string_view text);
+// The message of an XML attribute that should hold an integer and does not (none when the
+// attribute is missing): "attribute offset: '12a' is not a number", "... is out of range",
+// "attribute offset is missing". Long values are shortened.
+std::string AttributeNumberMessage(std::string_view name, std::optional<std::string_view> text);
 
 // Upper-case hexadecimal digits of the 64-bit pattern of the value, at least `digits` wide
 // (a negative value gives 16 digits, as the toolkit's 64-bit formatting does).

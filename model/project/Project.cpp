@@ -157,11 +157,11 @@ void TProject::ImportLog() {
   TMessageFlushScope flush(messages_, ui_);
   TraceLogDialog.Title = "Load Trace File";
   std::error_code ec;
-  if (!TraceLogDialog.FileName.empty() &&
-      std::filesystem::is_regular_file(TraceLogDialog.FileName, ec))
+  // A missing log converts as an empty one; a folder or a device is refused by name.
+  if (!TraceLogDialog.FileName.empty() && std::filesystem::exists(TraceLogDialog.FileName, ec))
     logLines_ = TLogLines::FromFile(TraceLogDialog.FileName);
   TraceLogDialog.FileName.clear();  // the project does not keep the log's path
-  TTreeRebuild rebuild(tree_);  // the views hear of one reset, not of every line
+  TTreeRebuild rebuild(tree_);      // the views hear of one reset, not of every line
   tree_.Clear();
   ConvertLog();
   LogLoaded = true;

@@ -157,7 +157,10 @@ void TProject::ReadProjectXml(const TXmlDocument& doc) {
     labels->FileDialog().FileName = e ? ResolvePath(e.Text(), ProjectFileName) : std::string();
   }
   if (scopeManager_) scopeManager_->LoadFiles(*this);
-  if (codeCache_) LoadCodeCacheFile();
+  if (codeCache_) {
+    LoadCodeCacheFile();
+    if (codeCache_->ReadWithErrors()) SetReadWithErrors(true);
+  }
   LoadTraceData();
   ReadBookmarks(root);
   saved_ = true;

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "base/Errors.h"
+#include "base/InputFile.h"
 #include "base/TextUtils.h"
 #include "xml/Xml.h"
 
@@ -90,6 +91,8 @@ void NameFiles(TSNESProject& project, const std::string& projectFile) {
 
 bool ConvertLogToProject(const TConvertOptions& o, TUserInterface& ui) {
   std::error_code ec;
+  if (std::string kind = NonRegularKind(o.LogFile); !kind.empty())
+    throw EFileError("The log \"" + o.LogFile + "\" is " + kind + ", not a file");
   if (!fs::is_regular_file(o.LogFile, ec))
     throw EFileError("The log \"" + o.LogFile + "\" does not exist");
   auto project = CreateProject(o.Debugger ? 2 : 1, ui, o.ProgramDir);
@@ -123,11 +126,47 @@ std::vector<std::string> SavedFiles(const TSNESProject& project) {
   return files;
 }
 
+namespace {
+
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return false;
+  std::error_code ec;
+  if (fs::equivalent(a, b, ec)) return true;
+  fs::path left = fs::weakly_canonical(a, ec);
+  if (ec) return false;
+  fs::path right = fs::weakly_canonical(b, ec);
+  return !ec && left == right;
+}
+
+}  // namespace
+
+bool SaveProjectAs(TSNESProject& project, const std::string& outFile) {
+  const std::string newNames[] = {Absolute(outFile), Absolute(WithExtension(outFile, ".tfd")),
+                                  Absolute(WithExtension(outFile, ".tfm")),
+                                  Absolute(WithExtension(outFile, ".tlm")),
+                                  Absolute(WithExtension(outFile, ".tcc"))};
+  if (project.ReadWithErrors()) {
+    const std::string readFrom[] = {
+        project.ProjectFileName, project.TraceDataDialog.FileName,
+        project.ScopeManager()->FileDialog().FileName,
+        project.LabelManager()->FileDialog().FileName,
+        project.CodeCache() ? project.CodeCache()->TraceDataDialog.FileName : std::string()};
+    for (const std::string& written : newNames)
+      for (const std::string& read : readFrom)
+        if (SameFile(written, read))
+          throw EFileError("\"" + project.ProjectFileName +
+                           "\" was read with errors and would lose what could not be read if "
+                           "it were saved over \"" +
+                           read + "\"; save it under another name");
+  }
+  NameFilesAfter(project, outFile);
+  return project.Save();
+}
+
 bool ResaveProject(const std::string& inFile, const std::string& outFile, TUserInterface& ui,
                    const std::string& programDir) {
   auto project = OpenProject(inFile, ui, programDir);
-  NameFilesAfter(*project, outFile);
-  return project->Save();
+  return SaveProjectAs(*project, outFile);
 }
 
 }  // namespace orvanel

@@ -59,6 +59,11 @@ void NameFilesAfter(TSNESProject& project, const std::string& projectFile);
 // The files a save of the project writes: project, trace data, map, label, code cache file.
 std::vector<std::string> SavedFiles(const TSNESProject& project);
 
+// Saves an opened project with all its files under a new project file name (the other
+// files are named after it). A project read with errors is refused (EFileError) when any of
+// the new files is one it was read from, as that would lose what could not be read.
+bool SaveProjectAs(TSNESProject& project, const std::string& outFile);
+
 // Opens a project as "Open Project" does and saves it with all its files under a new name.
 bool ResaveProject(const std::string& inFile, const std::string& outFile, TUserInterface& ui,
                    const std::string& programDir);

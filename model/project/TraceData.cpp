@@ -7,9 +7,11 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "base/Errors.h"
+#include "base/InputFile.h"
 #include "base/TextUtils.h"
 #include "project/Project.h"
 #include "project/SnesProject.h"
@@ -22,8 +24,26 @@ namespace orvanel {
 
 namespace {
 
+// Passes everything on but the comment. A record's fields are read from the first element
+// of its offset, so its comment is written there only: a long comment on a line executed
+// thousands of times would otherwise fill the file thousands of times over.
+class TCommentlessWriter : public TXmlWriter {
+ public:
+  explicit TCommentlessWriter(TXmlWriter& writer) : writer_(writer) {}
+  void StartElement(std::string_view name) override { writer_.StartElement(name); }
+  void Attribute(std::string_view name, std::string_view value) override {
+    if (name != "comment") writer_.Attribute(name, value);
+  }
+  void EndElement() override { writer_.EndElement(); }
+
+ private:
+  TXmlWriter& writer_;
+};
+
 // Writes the children of `item` (top level when null), each element with its subtree.
 void WriteItems(TXmlWriter& writer, const TCodeTree& tree, const TTreeItem* item) {
+  TCommentlessWriter commentless(writer);
+  std::unordered_set<const TTraceFileLine*> commentWritten;  // instructions shown more than once
   struct TFrame {
     const std::vector<TTreeItem*>* Children;
     size_t Next;
@@ -38,7 +58,11 @@ void WriteItems(TXmlWriter& writer, const TCodeTree& tree, const TTreeItem* item
       continue;
     }
     const TTreeItem* child = (*frame.Children)[frame.Next++];
-    child->Line()->WriteXml(writer, child->Registers());
+    const TTraceFileLine* line = child->Line();
+    // Comment records are read anew from every element; instructions from their first.
+    const bool repeated = !line->IsComment() && line->itemCount_ > 1 && !line->Comment().empty() &&
+                          !commentWritten.insert(line).second;
+    line->WriteXml(repeated ? commentless : writer, child->Registers());
     if (child->HasChildren())
       stack.push_back({&child->Children(), 0});
     else
@@ -90,6 +114,15 @@ int64_t CountLines(const std::string& name) {
   return lines;
 }
 
+// The start of a long text for a message, not cut inside a UTF-8 character.
+std::string Shown(std::string_view text) {
+  constexpr size_t kShown = 80;
+  if (text.size() <= kShown) return std::string(text);
+  size_t end = kShown;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return std::string(text.substr(0, end)) + "...";
+}
+
 // Reports the line a reader has reached, now and then.
 class TReadProgress {
  public:
@@ -117,9 +150,17 @@ class TReadProgress {
 // part-way takes its items, records and messages away again, so the project is as it was.
 class TTreeBuilder {
  public:
-  TTreeBuilder(TProject& project, TXmlStreamReader& reader, TReadProgress& progress)
-      : p_(project), r_(reader), progress_(progress), tree_(project.Tree()) {}
+  TTreeBuilder(TProject& project, TXmlStreamReader& reader, TReadProgress& progress,
+               std::string fileName)
+      : p_(project),
+        r_(reader),
+        progress_(progress),
+        tree_(project.Tree()),
+        fileName_(std::move(fileName)) {}
   void Run();
+  // Lines of the file that are not in the tree because of a fault, and values left out.
+  int64_t Dropped() const { return dropped_; }
+  int64_t Refused() const { return refused_; }
 
  private:
   struct TLevel {
@@ -127,7 +168,11 @@ class TTreeBuilder {
     bool FirstChild = true;  // the next element is the parent's first child
     bool TestName = false;   // a nested level is read only when its first child is a line
     bool Skipping = false;   // the rest of this level is passed over
+    bool Dropping = false;   // ... because a line of it could not be read
   };
+  std::string Where(int line) const {
+    return "\"" + fileName_ + "\", line " + std::to_string(line) + ": ";
+  }
   void Read();
   // The item of the current element, with a fresh record or the record read for its offset.
   TTreeItem* Stage(const TLevel& level);
@@ -140,6 +185,9 @@ class TTreeBuilder {
   TXmlStreamReader& r_;
   TReadProgress& progress_;
   TCodeTree& tree_;
+  std::string fileName_;
+  int64_t dropped_ = 0;
+  int64_t refused_ = 0;
   size_t firstNewTop_ = 0;  // the new items start at this top-level row
   size_t messagesBefore_ = 0;
   // Records read from the file and not yet the project's; a record's storeSlot_ is its
@@ -192,16 +240,20 @@ void TTreeBuilder::Read() {
       try {
         item = Stage(level);
       } catch (const std::exception& e) {  // the reader's own faults come from Next()
-        std::string text(r_.Attribute("linetext").value_or(""));
-        p_.Message(text.empty() ? std::string(e.what()) : text);
-        level.Skipping = true;  // the remaining siblings on this level are skipped
+        std::string message = Where(r_.Line()) + e.what();
+        if (auto text = r_.Attribute("linetext"); text && !text->empty())
+          message += " (the line \"" + Shown(*text) + "\")";
+        p_.Message(message + "; it and the lines after it on its level are left out");
+        level.Skipping = level.Dropping = true;  // the remaining siblings are skipped
       }
     }
+    if (level.Dropping) ++dropped_;
     if (r_.IsEmptyElement()) continue;
     TLevel child;
     child.TestName = true;
     child.ParentItem = item;
     child.Skipping = item == nullptr;
+    child.Dropping = item == nullptr && level.Dropping;
     levels.push_back(child);
   }
 }
@@ -210,7 +262,11 @@ TTreeItem* TTreeBuilder::Stage(const TLevel& level) {
   TTraceFileLine* record = nullptr;
   std::optional<TItemRegisters> registers;
   if (r_.Attribute("isComment") != "TRUE") {
-    auto known = recordAt_.find(StrToInt(r_.Attribute("offset").value_or(std::string_view())));
+    // An offset that is no number is reported when the element is read as a record.
+    int64_t offset = 0;
+    auto known = TryStrToInt(r_.Attribute("offset").value_or(std::string_view()), offset)
+                     ? recordAt_.find(offset)
+                     : recordAt_.end();
     if (known != recordAt_.end()) {
       // The record of this offset was read before; the element still has to be readable.
       TTraceFileLine::CheckInstructionXml(r_);
@@ -222,6 +278,14 @@ TTreeItem* TTreeBuilder::Stage(const TLevel& level) {
   if (!record) {
     std::unique_ptr<TTraceFileLine> line = p_.CreateLineFromXml(r_);
     if (!line) return nullptr;  // a project without a dialect makes no lines
+    if (auto comment = r_.Attribute("comment");
+        comment && comment->size() > TTraceFileLine::kCommentReadLimit) {
+      p_.Message(Where(r_.Line()) + "a comment of " + std::to_string(comment->size() >> 10) +
+                 " KB is longer than any comment can be (" +
+                 std::to_string(TTraceFileLine::kCommentReadLimit >> 10) +
+                 " KB); the line is read without it");
+      ++refused_;
+    }
     record = line.get();
     record->storeSlot_ = static_cast<uint32_t>(fresh_.size());
     fresh_.push_back(std::move(line));
@@ -247,11 +311,13 @@ void TTreeBuilder::PlaceAll() {
       item = tree_.NextInOrder(item);
     } catch (const std::exception& e) {
       const std::string& text = item->Line()->LineText();
-      p_.Message(text.empty() ? std::string(e.what()) : text);
+      p_.Message("\"" + fileName_ + "\": " + e.what() + " (the line \"" + Shown(text) +
+                 "\"); it and the lines after it on its level are left out");
       // This item and the siblings after it go, with their subtrees.
       TTreeItem* last = item;
       for (TTreeItem* it = item; it; it = it->NextSibling()) dropped.push_back(last = it);
-      item = TCodeTree::NextAfterSubtree(last);
+      TTreeItem* next = TCodeTree::NextAfterSubtree(last);
+      for (; item != next; item = tree_.NextInOrder(item)) ++dropped_;
     }
   }
   tree_.Delete(dropped);
@@ -324,12 +390,21 @@ void TProject::LoadTraceData() {
   TBusyScope busy(ui_);
   const std::string& name = TraceDataDialog.FileName;
   if (!name.empty()) {
-    const int64_t lines = CountLines(name);
+    // A code cache holds what the user dragged there, never a whole trace.
+    const bool codeCache = dynamic_cast<const TSNESCodeCache*>(this) != nullptr;
+    TXmlStreamReader reader(name, codeCache ? kProjectFileSizeLimit : kNoSizeLimit);
+    const int64_t lines = CountLines(name);  // a regular file: the reader has seen to that
     TReadProgress progress(ui_, lines);
-    TXmlStreamReader reader(name);
     TTreeRebuild rebuild(tree_);  // the views hear of one reset, not of every line
-    TTreeBuilder(*this, reader, progress).Run();
+    TTreeBuilder builder(*this, reader, progress, name);
+    builder.Run();
     ui_.ProgressPosition(lines);
+    if (builder.Dropped() > 0 || builder.Refused() > 0) {
+      SetReadWithErrors(true);
+      if (builder.Dropped() > 0)
+        Message("\"" + name + "\" was read with errors: " + std::to_string(builder.Dropped()) +
+                " of its lines are left out of the tree");
+    }
   }
   LogSaved = true;
   if (!tree_.Empty()) LogLoaded = true;

@@ -327,7 +327,10 @@ namespace {
 template <typename T>
 void ReadRegister(const TXmlAttributes& element, std::string_view name, T& reg) {
   auto value = element.Attribute(name);
-  if (value && !value->empty()) reg = static_cast<T>(StrToInt(*value));
+  if (!value || value->empty()) return;
+  int64_t number = 0;
+  if (!TryStrToInt(*value, number)) throw EConvertError(AttributeNumberMessage(name, value));
+  reg = static_cast<T>(number);
 }
 }  // namespace
 

@@ -12,16 +12,21 @@ namespace orvanel {
 
 namespace {
 
-// The value of an attribute that must be there: a missing one fails like the conversion of
-// an empty text, so that the reader of a data file sees one kind of error.
+// The value of an attribute that must be there.
 std::string_view RequiredText(const TXmlAttributes& element, std::string_view name) {
   auto value = element.Attribute(name);
-  if (!value) throw EConvertError(InvalidIntegerMessage(""));
+  if (!value) throw EConvertError(AttributeNumberMessage(name, std::nullopt));
   return *value;
 }
 
+int64_t AttributeInt(std::string_view name, std::optional<std::string_view> text) {
+  int64_t value = 0;
+  if (!text || !TryStrToInt(*text, value)) throw EConvertError(AttributeNumberMessage(name, text));
+  return value;
+}
+
 int64_t RequiredInt(const TXmlAttributes& element, std::string_view name) {
-  return StrToInt(element.Attribute(name).value_or(std::string_view()));
+  return AttributeInt(name, element.Attribute(name));
 }
 
 bool IsBracketOrBrace(std::string_view trimmed) {
@@ -118,12 +123,13 @@ void TTraceFileLine::CheckInstructionXml(const TXmlAttributes& element) {
   RequiredInt(element, "opcodelen");
   RequiredText(element, "opcodelabel");
   if (auto target = element.Attribute("targetoffset"); target != "-1")
-    StrToInt(target.value_or(std::string_view()));
+    AttributeInt("targetoffset", target);
 }
 
 void TTraceFileLine::ReadXml(TLineOwner& owner, const TXmlAttributes& element) {
   SetIsComment(element.Attribute("isComment") == "TRUE");
   comment_.assign(element.Attribute("comment").value_or(std::string_view()));
+  if (comment_.size() > kCommentReadLimit) comment_.clear();  // the reader reports it
   textColor_ = static_cast<TColor>(RequiredInt(element, "textcolor"));
   lineText_.assign(element.Attribute("linetext").value_or(std::string_view()));
   offset_ = RequiredInt(element, "offset");
@@ -136,7 +142,7 @@ void TTraceFileLine::ReadXml(TLineOwner& owner, const TXmlAttributes& element) {
 
   auto target = element.Attribute("targetoffset");
   if (target != "-1") {
-    targetOffset_ = StrToInt(target.value_or(std::string_view()));
+    targetOffset_ = AttributeInt("targetoffset", target);
     SetHasTarget(true);
   } else {
     targetOffset_ = 0;

@@ -135,6 +135,10 @@ class TTraceFileLine {
   void SetOpcodeLen(uint8_t v) { opcodeLen_ = v; }
   const std::string& OpcodeLabel() const { return opcodeLabel_; }
   void SetOpcodeLabel(std::string s) { opcodeLabel_ = std::move(s); }
+  // What the comment box holds (characters), and the longest comment a data file may bring
+  // (bytes): a longer one is left out when the file is read.
+  static constexpr size_t kCommentLimit = 200;
+  static constexpr size_t kCommentReadLimit = size_t{64} << 10;
   const std::string& Comment() const { return comment_; }
   void SetComment(std::string s) { comment_ = std::move(s); }
   const std::string& Operand() const { return operand_; }

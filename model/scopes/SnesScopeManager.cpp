@@ -14,9 +14,11 @@ namespace {
 
 constexpr const char* kGlobalName = "Global";
 
+// A missing file is skipped; anything else that stands there is read, so that a folder or
+// a device is refused with a message instead of passed over in silence.
 bool FileExists(const std::string& name) {
   std::error_code ec;
-  return !name.empty() && std::filesystem::is_regular_file(name, ec);
+  return !name.empty() && std::filesystem::exists(name, ec);
 }
 
 }  // namespace
@@ -75,8 +77,15 @@ void TSNESScopeManager::LoadFromFile(TOffsetLookup& project, const std::string& 
     TScopeNode* scope = AddScope(std::make_unique<TScopeNode>(this, name == kGlobalName, name));
 
     if (TXmlElement mappings = child.FirstChildElement("mappings"))
-      for (TXmlElement map = mappings.FirstChildElement(); map; map = map.NextSiblingElement())
-        AddMappingFromXml(scope, std::string(map.Attribute("context").value_or("")), map.Text());
+      for (TXmlElement map = mappings.FirstChildElement(); map; map = map.NextSiblingElement()) {
+        try {
+          AddMappingFromXml(scope, std::string(map.Attribute("context").value_or("")), map.Text());
+        } catch (const EConvertError& e) {
+          // The reading stops here; the message says where.
+          throw EConvertError("\"" + fileName + "\", line " + std::to_string(map.Line()) + ": " +
+                              e.what());
+        }
+      }
 
     if (TXmlElement offsets = child.FirstChildElement("scopedoffsets")) {
       for (TXmlElement o = offsets.FirstChildElement(); o; o = o.NextSiblingElement()) {

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "base/Errors.h"
+#include "base/InputFile.h"
 #include "base/TextUtils.h"
 #include "base/Utf8.h"
 
@@ -482,19 +483,7 @@ TSymbolFile ParseSymbolText(std::string bytes, const std::string& fileName) {
 }
 
 TSymbolFile ReadSymbolFile(const std::string& fileName) {
-  std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(fileName.c_str(), "rb"), &std::fclose);
-  if (!f) throw EFileError("Cannot open file \"" + fileName + "\": " + std::strerror(errno));
-  struct stat info {};
-  if (fstat(fileno(f.get()), &info) != 0 || S_ISDIR(info.st_mode))
-    throw EFileError("Cannot read file \"" + fileName + "\": it is a folder");
-  std::string bytes;
-  // A regular file's size is known; anything else (a pipe, a device) grows as it is read.
-  if (S_ISREG(info.st_mode) && info.st_size > 0) bytes.reserve(static_cast<size_t>(info.st_size));
-  char buffer[1 << 16];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) bytes.append(buffer, n);
-  if (std::ferror(f.get())) throw EFileError("Cannot read file \"" + fileName + "\"");
-  return ParseSymbolText(std::move(bytes), fileName);
+  return ParseSymbolText(ReadInputFile(fileName, kSymbolFileSizeLimit), fileName);
 }
 
 }  // namespace orvanel

@@ -76,7 +76,8 @@ const char* SymbolFileKindName(TSymbolFileKind kind);
 // a byte order mark). A text that holds binary data, holds no symbol line or is of no known
 // kind throws EFileError with one clear message naming `fileName`.
 TSymbolFile ParseSymbolText(std::string bytes, const std::string& fileName);
-// The same for a file; a file that cannot be read throws EFileError.
+// The same for a file; a file that cannot be read, is no regular file or is larger than
+// 256 MB throws EFileError.
 TSymbolFile ReadSymbolFile(const std::string& fileName);
 
 }  // namespace orvanel

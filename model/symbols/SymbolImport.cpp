@@ -25,6 +25,13 @@ struct TNamedEntry {
 // Names handed to the project this many at a time, so that their copies stay few.
 constexpr size_t kBatch = 1 << 18;
 
+// Characters of UTF-8 text, as the comment box counts them.
+size_t CharacterCount(std::string_view text) {
+  return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
+}
+
 std::string Counted(size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -124,7 +131,12 @@ TSymbolImportResult TSymbolImport::Import(const TSymbolFile& file, const std::st
       named.push_back({*address, static_cast<uint32_t>(i), isCode});
     }
     if (std::string_view comment = file.Comment(entry); !comment.empty()) {
-      if (!line) {
+      if (const size_t length = CharacterCount(comment); length > TTraceFileLine::kCommentLimit) {
+        if (listed++ < kListedUnreadableLines)
+          messages.Add(where + std::to_string(entry.Line) + ": a comment of " +
+                     std::to_string(length) + " characters is longer than a line comment (" +
+                     std::to_string(TTraceFileLine::kCommentLimit) + "); it is left out");
+      } else if (!line) {
         ++result.LinelessComments;
       } else if (auto it = commented.find(line); it != commented.end()) {
         ++(it->second == comment ? result.Duplicates : result.Clashes);

@@ -1,11 +1,8 @@
 #include "trace/LogLines.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <memory>
 
-#include "base/Errors.h"
+#include "base/InputFile.h"
 #include "base/Utf8.h"
 
 namespace orvanel {
@@ -63,19 +60,7 @@ TLogLines TLogLines::FromBytes(std::string bytes) {
 }
 
 TLogLines TLogLines::FromFile(const std::string& path) {
-  std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!f) throw EFileError("Cannot open file \"" + path + "\": " + std::strerror(errno));
-  std::string bytes;
-  if (std::fseek(f.get(), 0, SEEK_END) == 0) {
-    long size = std::ftell(f.get());
-    if (size > 0) bytes.reserve(static_cast<size_t>(size));
-    std::rewind(f.get());
-  }
-  char buffer[1 << 16];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) bytes.append(buffer, n);
-  if (std::ferror(f.get())) throw EFileError("Cannot read file \"" + path + "\"");
-  return FromBytes(std::move(bytes));
+  return FromBytes(ReadInputFile(path, kNoSizeLimit));  // a log is as large as its trace
 }
 
 std::optional<size_t> TLogLines::FirstIndexOf(std::string_view text) const {

@@ -21,7 +21,7 @@ class TLogLines {
   // The bytes are taken as UTF-8 when the whole text is valid UTF-8, else as Latin-1
   // (converted to UTF-8).
   static TLogLines FromBytes(std::string bytes);
-  // Reads a file; throws EFileError when it cannot be read.
+  // Reads a file; throws EFileError when it cannot be read or is no regular file.
   static TLogLines FromFile(const std::string& path);
 
   size_t Count() const { return starts_.size(); }

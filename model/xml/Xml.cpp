@@ -9,6 +9,7 @@
 #include <new>
 
 #include "base/Errors.h"
+#include "base/InputFile.h"
 #include "xml/AtomicFile.h"
 #include "xml/XmlParse.h"
 #include "xml/XmlText.h"
@@ -101,6 +102,11 @@ TDocOwner ParseDocument(std::string_view text, const std::string& name) {
   if (text.size() > static_cast<size_t>(INT_MAX)) {
     throw EXmlError("XML error in \"" + name + "\": the file is too large for a document");
   }
+  xmlparse::TAttributeGuard guard;
+  if (!guard.Scan(text)) {
+    errors.RefuseAtLine(guard.Line(), xmlparse::TAttributeGuard::kTooMany);
+    errors.Throw();
+  }
   std::unique_ptr<xmlParserCtxt, TContextDeleter> context(xmlNewParserCtxt());
   if (context == nullptr || context->sax == nullptr) throw std::bad_alloc();
   context->_private = &errors;
@@ -108,9 +114,12 @@ TDocOwner ParseDocument(std::string_view text, const std::string& name) {
   context->sax->internalSubset = RefuseDoctype;
   // No XML_PARSE_NOENT, XML_PARSE_DTDLOAD or XML_PARSE_DTDATTR: entities stay unexpanded
   // and no DTD is fetched; the blank text between elements is dropped so that a loaded
-  // document is indented anew when it is saved.
+  // document is indented anew when it is saved. XML_PARSE_HUGE lifts the 10 MB limit of one
+  // text or attribute value, which a long name or path written by Orvanel may pass; with no
+  // entity ever declared, nothing it lifts can be abused, and the file size is capped.
   TDocOwner doc(xmlCtxtReadMemory(context.get(), text.data(), static_cast<int>(text.size()),
-                                  name.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOBLANKS));
+                                  name.c_str(), nullptr,
+                                  XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_HUGE));
   if (errors.Refused() || doc == nullptr || !context->wellFormed) errors.Throw();
   // Whatever the file declared, the document is saved as UTF-8.
   xmlFree(const_cast<xmlChar*>(doc->encoding));
@@ -138,6 +147,12 @@ std::string TXmlElement::Name() const {
     name = std::string(View(node_->ns->prefix)) + ":" + name;
   }
   return name;
+}
+
+int TXmlElement::Line() const {
+  if (node_ == nullptr) return 0;
+  long line = xmlGetLineNo(node_);
+  return line > 0 && line <= INT_MAX ? static_cast<int>(line) : 0;
 }
 
 std::optional<std::string_view> TXmlElement::Attribute(std::string_view name) const {
@@ -276,7 +291,7 @@ TXmlDocument TXmlDocument::Create(std::string_view rootName) {
 }
 
 TXmlDocument TXmlDocument::LoadFile(const std::string& path) {
-  TXmlDocument document = LoadString(xmlparse::ReadWholeFile(path), path);
+  TXmlDocument document = LoadString(ReadInputFile(path, kProjectFileSizeLimit), path);
   document.fileName_ = path;
   return document;
 }

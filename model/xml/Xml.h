@@ -49,6 +49,8 @@ class TXmlElement : public TXmlAttributes {
   _xmlNode* Raw() const { return node_; }
 
   std::string Name() const;
+  // The line of the file where the element starts (0 when unknown).
+  int Line() const;
   // The view lives until the attribute is changed (a value made of several pieces, which
   // only a document built by hand has, until the next call on this handle).
   std::optional<std::string_view> Attribute(std::string_view name) const override;
@@ -98,8 +100,9 @@ class TXmlDocument {
   // A new document, version "1.0", encoding "UTF-8", with a root element of that name.
   static TXmlDocument Create(std::string_view rootName);
   // Throws EXmlError with the library's message naming the file and line, EFileError when
-  // the file cannot be read. Blank text between elements is dropped, so that the document
-  // is indented anew when saved; libxml2 refuses documents more than 256 levels deep.
+  // the file cannot be read, is no regular file or is larger than 1 GB. Blank text between elements
+  // is dropped, so that the document is indented anew when saved; libxml2 refuses documents more
+  // than 256 levels deep.
   static TXmlDocument LoadFile(const std::string& path);
   static TXmlDocument LoadString(std::string_view text, const std::string& nameForMessages);
 
@@ -151,8 +154,9 @@ class TXmlStreamWriter : public TXmlWriter {
 class TXmlStreamReader : public TXmlAttributes {
  public:
   enum class TNode { Element, EndElement, Other, End };
-  // Throws EFileError when the file cannot be opened.
-  explicit TXmlStreamReader(const std::string& path);
+  // Throws EFileError when the file cannot be opened or is no regular file, and once more
+  // than `sizeLimit` bytes of it were read.
+  explicit TXmlStreamReader(const std::string& path, uint64_t sizeLimit = UINT64_MAX);
   TXmlStreamReader(std::string_view text, const std::string& nameForMessages);
   ~TXmlStreamReader() override;
   TXmlStreamReader(const TXmlStreamReader&) = delete;
@@ -163,8 +167,9 @@ class TXmlStreamReader : public TXmlAttributes {
   // for text that is not blank, comments and processing instructions; End comes after the
   // root element has ended and then again on every call. Throws EXmlError (file and line
   // in the message) when the document is not well-formed or has a document type
-  // declaration (the nodes before the fault are delivered first); EFileError when the
-  // file cannot be read.
+  // declaration or an element with more attributes than any element of Orvanel's files
+  // (the nodes before the fault are delivered first); EFileError when the file cannot be
+  // read.
   TNode Next();
   // Of the current Element or EndElement.
   const std::string& Name() const { return name_; }

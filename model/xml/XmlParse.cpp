@@ -1,13 +1,10 @@
 #include "xml/XmlParse.h"
 
-#include <fcntl.h>
 #include <libxml/parser.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <system_error>
+#include <array>
+#include <cstring>
 
 #include "base/Errors.h"
 
@@ -39,6 +36,13 @@ void TParseErrors::Rephrase(const _xmlParserCtxt* context, std::string message) 
   if (line_ == 0 && context->input != nullptr) line_ = context->input->line;
 }
 
+void TParseErrors::RefuseAtLine(int line, std::string reason) {
+  if (refused_) return;
+  refused_ = true;
+  message_ = std::move(reason);
+  line_ = line;
+}
+
 void TParseErrors::Throw() const {
   std::string text = "XML error in \"" + file_ + "\"";
   if (line_ > 0) text += ", line " + std::to_string(line_);
@@ -46,36 +50,110 @@ void TParseErrors::Throw() const {
   throw EXmlError(text);
 }
 
-std::string FileReadErrorMessage(const std::string& path, int error) {
-  return "Cannot read the file \"" + path + "\": " + std::generic_category().message(error);
+namespace {
+
+// The bytes the scan of a tag stops at; the others are passed over in a tight loop.
+constexpr std::array<bool, 256> kTagStops = [] {
+  std::array<bool, 256> stops{};
+  for (unsigned char c : {'"', '\'', '>', '\n'}) stops[c] = true;
+  return stops;
+}();
+
+}  // namespace
+
+// Every attribute the parser reads has a quoted value, so a tag's quoted values are counted:
+// this needs no look at the names or the values. This runs over
+// every byte of a trace data file, so the common path (text, tag, value) is kept short.
+void TAttributeGuard::Restart(int line) {
+  state_ = TState::Text;
+  attributes_ = 0;
+  run_ = 0;
+  line_ = line;
 }
 
-TFileHandle::~TFileHandle() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-TFileHandle OpenForReading(const std::string& path) {
-  TFileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (file.Fd() < 0) throw EFileError(FileReadErrorMessage(path, errno));
-  struct stat info {};
-  if (::fstat(file.Fd(), &info) != 0) throw EFileError(FileReadErrorMessage(path, errno));
-  if (S_ISDIR(info.st_mode)) throw EFileError(FileReadErrorMessage(path, EISDIR));
-  return file;
-}
-
-std::string ReadWholeFile(const std::string& path) {
-  TFileHandle file = OpenForReading(path);
-  std::string content;
-  char buffer[1 << 16];
-  for (;;) {
-    ssize_t count = ::read(file.Fd(), buffer, sizeof buffer);
-    if (count == 0) return content;
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      throw EFileError(FileReadErrorMessage(path, errno));
+bool TAttributeGuard::Scan(std::string_view bytes) {
+  const char* p = bytes.data();
+  const char* const end = p + bytes.size();
+  auto skipTo = [&](char wanted) {  // true when found; the lines passed over are counted
+    int lines = 0;
+    while (p < end && *p != wanted) lines += *p++ == '\n';
+    line_ += lines;
+    if (p == end) return false;
+    ++p;
+    return true;
+  };
+  while (p < end) {
+    switch (state_) {
+      case TState::Off:
+        return true;
+      case TState::Text:
+        if (skipTo('<')) state_ = TState::Open;
+        continue;
+      case TState::Quoted:
+        if (skipTo(quote_)) state_ = TState::Tag;
+        continue;
+      case TState::EndTag:
+        if (skipTo('>')) state_ = TState::Text;
+        continue;
+      case TState::Tag: {
+        while (p < end && !kTagStops[static_cast<unsigned char>(*p)]) ++p;
+        if (p == end) continue;
+        const char c = *p++;
+        if (c == '\n') {
+          ++line_;
+        } else if (c == '>') {
+          state_ = TState::Text;
+        } else {
+          if (++attributes_ > kMaxAttributes) return false;
+          quote_ = c;
+          state_ = TState::Quoted;
+        }
+        continue;
+      }
+      default:
+        break;
     }
-    content.append(buffer, static_cast<size_t>(count));
+    // The rarer states go byte by byte.
+    const char c = *p++;
+    if (c == '\n') ++line_;
+    switch (state_) {
+      case TState::Open:
+        attributes_ = 0;
+        run_ = 0;
+        bang_.clear();
+        state_ = c == '!'   ? TState::Bang
+                 : c == '?' ? TState::Instruction
+                 : c == '/' ? TState::EndTag
+                            : TState::Tag;
+        break;
+      case TState::Bang: {
+        bang_ += c;
+        constexpr std::string_view kComment = "--", kCdata = "[CDATA[";
+        if (bang_ == kComment)
+          state_ = TState::Comment;
+        else if (bang_ == kCdata)
+          state_ = TState::Cdata;
+        else if (kComment.substr(0, bang_.size()) != bang_ &&
+                 kCdata.substr(0, bang_.size()) != bang_)
+          state_ = TState::Off;  // a document type declaration, or no XML at all
+        break;
+      }
+      case TState::Comment:
+      case TState::Cdata: {
+        const char closing = state_ == TState::Comment ? '-' : ']';
+        if (c == '>' && run_ >= 2) state_ = TState::Text;
+        run_ = c == closing ? run_ + 1 : 0;
+        break;
+      }
+      case TState::Instruction:
+        if (c == '>' && run_ > 0) state_ = TState::Text;
+        run_ = c == '?' ? 1 : 0;
+        break;
+      default:
+        break;
+    }
   }
+  return true;
 }
 
 }  // namespace orvanel::xmlparse

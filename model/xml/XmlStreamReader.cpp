@@ -4,13 +4,12 @@
 // tree node for every element and takes about three times as long.
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <new>
 
 #include "base/Errors.h"
+#include "base/InputFile.h"
 #include "xml/Xml.h"
 #include "xml/XmlParse.h"
 
@@ -97,9 +96,12 @@ struct TReaderState {
 
   std::string fileName;
   xmlparse::TParseErrors errors;
+  // Watches the input only while the parser waits for the end of a long node (see Feed).
+  xmlparse::TAttributeGuard guard;
+  bool guarding = false;
   std::unique_ptr<xmlParserCtxt, TContextDeleter> context;
-  std::optional<xmlparse::TFileHandle> file;  // none for a document in memory
-  std::string source;                         // a document in memory
+  std::optional<TInputFile> file;  // none for a document in memory
+  std::string source;              // a document in memory
   size_t sourcePosition = 0;
   std::vector<char> chunk;
   size_t chunkSize = kChunkSize;
@@ -128,6 +130,7 @@ struct TReaderState {
 
   void Start();
   void Feed();
+  bool PassesGuard(std::string_view next);
   bool HasFailed(int parseResult);
 };
 
@@ -150,6 +153,10 @@ void OnStartElement(void* data, const xmlChar* local, const xmlChar* prefix, con
                     int namespaceCount, const xmlChar** namespaces, int attributeCount, int,
                     const xmlChar** attributes) {
   Guarded(data, [&](TReaderState& reader) {
+    if (namespaceCount + attributeCount > xmlparse::TAttributeGuard::kMaxAttributes) {
+      reader.errors.Refuse(reader.context.get(), xmlparse::TAttributeGuard::kTooMany);
+      return;
+    }
     TNodeEvent& event = reader.Queue(TNode::Element);
     AssignQualifiedName(event.name, event.nameKey, prefix, local);
     event.depth = reader.depth++;
@@ -275,17 +282,35 @@ bool TReaderState::HasFailed(int parseResult) {
   return true;
 }
 
+// The parser hands a start tag on only once the whole tag is in, and compares each of its
+// attributes with every other first. A tag with a few hundred attributes costs little and is
+// refused when it comes out; a tag far longer than any real one is counted before the parser
+// sees the rest of it. So the input is watched only while more than a chunk of it waits
+// unparsed (the parser is inside one long node), from the node's start on.
+bool TReaderState::PassesGuard(std::string_view next) {
+  xmlParserInputPtr input = context->input;
+  const size_t waiting = input != nullptr && input->cur != nullptr && input->end != nullptr
+                             ? static_cast<size_t>(input->end - input->cur)
+                             : 0;
+  if (waiting <= kChunkSize) {
+    guarding = false;
+    return true;
+  }
+  if (!guarding) {
+    guarding = true;
+    guard.Restart(input->line);
+    if (!guard.Scan(View(input->cur, input->end))) return false;
+  }
+  return guard.Scan(next);
+}
+
 void TReaderState::Feed() {
   const char* data = nullptr;
   size_t size = 0;
   bool last = false;
   if (file) {
     if (chunk.size() < chunkSize) chunk.resize(chunkSize);
-    ssize_t count = 0;
-    do {
-      count = ::read(file->Fd(), chunk.data(), chunkSize);
-    } while (count < 0 && errno == EINTR);
-    if (count < 0) throw EFileError(xmlparse::FileReadErrorMessage(fileName, errno));
+    const size_t count = file->Read(chunk.data(), chunkSize);
     data = chunk.data();
     size = static_cast<size_t>(count);
     last = count == 0;
@@ -294,6 +319,11 @@ void TReaderState::Feed() {
     data = source.data() + sourcePosition;
     sourcePosition += size;
     last = sourcePosition == source.size();
+  }
+  if (size > 0 && !PassesGuard(std::string_view(data, size))) {
+    errors.RefuseAtLine(guard.Line(), xmlparse::TAttributeGuard::kTooMany);
+    failed = true;
+    return;
   }
   if (size > 0) {
     int result = xmlParseChunk(context.get(), data, static_cast<int>(size), 0);
@@ -330,8 +360,9 @@ struct TXmlStreamReader::Impl : TReaderState {
   using TReaderState::TReaderState;
 };
 
-TXmlStreamReader::TXmlStreamReader(const std::string& path) : impl_(std::make_unique<Impl>(path)) {
-  impl_->file = xmlparse::OpenForReading(path);
+TXmlStreamReader::TXmlStreamReader(const std::string& path, uint64_t sizeLimit)
+    : impl_(std::make_unique<Impl>(path)) {
+  impl_->file.emplace(path, sizeLimit);
   impl_->Start();
 }
 
