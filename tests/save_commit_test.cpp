@@ -219,6 +219,38 @@ TEST_F(SaveCommitTest, AKillAtAnyMomentLeavesTheWholeOldOrTheWholeNewProject) {
   EXPECT_GT(news, 0);
 }
 
+TEST_F(SaveCommitTest, ADamagedOrForeignRecordRenamesNothing) {
+  // A temporary file of the right shape waits beside the map file in every case.
+  const std::string temp = ".p.tfm.0123456789ab.tmp";
+  const std::string map = Path("p.tfm");
+  const std::string records[] = {
+      "",
+      "garbage",
+      "Orvanel save\n" + map + std::string(1, '\0') + temp + "\n",      // no end line
+      "Orvanel save\np.tfm" + std::string(1, '\0') + temp + "\nend\n",  // relative target
+      "Orvanel save\n" + map + std::string(1, '\0') + "../p.tfm\nend\n",
+      "Orvanel save\n" + Path("p.tlm") + std::string(1, '\0') + temp + "\nend\n",
+      std::string(2 << 20, 'x'),
+  };
+  for (const std::string& record : records) {
+    Restore(old_);
+    test::WriteFile(Path(temp), "foreign");
+    test::WriteFile(Path(".p.tfp.commit"), record);
+    bool asNew = false;
+    EXPECT_TRUE(OpensAsOldOrNew(asNew)) << record.substr(0, 80);
+    EXPECT_FALSE(asNew);
+    EXPECT_FALSE(fs::exists(Path(".p.tfp.commit")));
+    EXPECT_EQ(test::ReadFile(Path(temp)), "foreign");
+  }
+  // A folder under the record's name is left alone, and a save refuses to write over it.
+  Restore(old_);
+  fs::create_directory(Path(".p.tfp.commit"));
+  EXPECT_NO_THROW(OpenProject(Path("p.tfp"), ui_, ""));
+  EXPECT_THROW(new_->Save(), EFileError);
+  fs::remove(Path(".p.tfp.commit"));
+  EXPECT_EQ(FilesOf(dir_), old_);
+}
+
 TEST(AtomicFileTargets, OnlyARegularFileIsReplacedAndALinkToOneIsWrittenThrough) {
   const std::string dir = test::ScratchDir();
   test::WriteFile(dir + "/real.txt", "old");
