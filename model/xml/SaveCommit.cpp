@@ -40,10 +40,12 @@ std::string NameOf(const std::string& path) {
   return fs::path(path).filename().string();
 }
 
+// Not normalised: "folder/link/.." is not always "folder", and a temporary file has to be
+// found in the very folder its target's path names.
 std::string AbsolutePath(const std::string& path) {
   std::error_code error;
   fs::path absolute = fs::absolute(path, error);
-  return error ? path : absolute.lexically_normal().string();
+  return error ? path : absolute.string();
 }
 
 // The pairs of a record, or none when the text is no whole record.
