@@ -464,7 +464,9 @@ TEST(XmlStreamWriterFiles, CommitReplacesAndAbandoningKeepsTheOldFile) {
 TEST(XmlStreamWriterFiles, UnwritableTargetIsAFileError) {
   const std::string dir = ScratchDir();
   WriteFile(dir + "/plain", "a regular file");
-  for (const std::string& path : {dir + "/missing/trace.tfd", dir + "/plain/trace.tfd"}) {
+  std::filesystem::create_directory(dir + "/folder");
+  for (const std::string& path :
+       {dir + "/missing/trace.tfd", dir + "/plain/trace.tfd", dir + "/folder"}) {
     try {
       TXmlStreamWriter writer(path);
       FAIL() << path;
@@ -472,12 +474,12 @@ TEST(XmlStreamWriterFiles, UnwritableTargetIsAFileError) {
       EXPECT_NE(std::string(error.what()).find("\"" + path + "\""), std::string::npos);
     }
   }
-  std::filesystem::create_directory(dir + "/folder");
-  TXmlStreamWriter writer(dir + "/folder");  // the rename over a folder fails
+  TXmlStreamWriter writer(dir + "/later");
+  std::filesystem::create_directory(dir + "/later");  // a folder that appears while writing
   writer.StartElement("tracedata");
   EXPECT_THROW(writer.Commit(), EFileError);
   EXPECT_THROW(writer.EndElement(), EFileError);
-  EXPECT_EQ(FilesIn(dir), (std::vector<std::string>{"folder", "plain"}));
+  EXPECT_EQ(FilesIn(dir), (std::vector<std::string>{"folder", "later", "plain"}));
   EXPECT_EQ(ReadFile(dir + "/plain"), "a regular file");
 }
 

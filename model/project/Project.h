@@ -152,12 +152,13 @@ class TProject : public TLineOwner, public TOffsetLookup {
   void ApplyMappings(const std::vector<TMappingNode*>& mappings);
 
   // --- trace data file ------------------------------------------------------------------
-  // Writes the whole tree to the file (streaming). Sets LogSaved only once it was written.
-  void WriteTraceData(const std::string& fileName);
+  // Writes the whole tree to the file (streaming). Sets LogSaved only once it was written;
+  // with `commit`, the file is put in place by that save, which sets LogSaved.
+  void WriteTraceData(const std::string& fileName, TSaveCommit* commit = nullptr);
   // Writes the children of the item (the top level when null) under the open element.
   virtual void WriteSubtree(TXmlWriter& writer, const TTreeItem* item) const;
   // Asks for a name when none is set; false when cancelled. Errors are thrown.
-  bool SaveTraceData();
+  bool SaveTraceData(TSaveCommit* commit = nullptr);
   // Loads the file named by TraceDataDialog into the tree. A file that is not well-formed
   // leaves the tree and every index as they were and throws EXmlError.
   void LoadTraceData();
@@ -178,10 +179,9 @@ class TProject : public TLineOwner, public TOffsetLookup {
   const TBookmarkList& BookmarkList() const { return bookmarks_; }
 
   // --- project file ------------------------------------------------------------------------
-  // Writes the project file and the code cache file; the saved flags are set only after
-  // the files were written.
-  void WriteProjectFile(const std::string& fileName);
-  virtual void WriteProjectXml(TXmlDocument& doc);
+  // Writes the project file and the code cache file as part of `commit`.
+  void WriteProjectFile(const std::string& fileName, TSaveCommit& commit);
+  virtual void WriteProjectXml(TXmlDocument& doc, TSaveCommit& commit);
   virtual void ReadProjectXml(const TXmlDocument& doc);
   // Reads the code cache file; a missing one leaves the code cache empty, with a message.
   void LoadCodeCacheFile();
@@ -189,9 +189,12 @@ class TProject : public TLineOwner, public TOffsetLookup {
   virtual void AfterWriteFiles(TXmlDocument&) {}
 
   // --- saving ----------------------------------------------------------------------------
-  // Map and label files, trace data, project file; false when it stopped (a cancelled
-  // dialog) — errors are thrown.
+  // Map and label files, trace data, code cache and project file, put in place together
+  // (TSaveCommit): after a failure or a kill the files on disk are the old project or the
+  // new one. False when it stopped (a cancelled dialog; nothing is written then) — errors
+  // are thrown. The saved flags are set only once every file is in place.
   bool Save();
+  bool Save(TSaveCommit& commit);
   bool IsSaved() const;
   void SetSaved(bool value);
   bool Saved() const { return saved_; }

@@ -6,6 +6,7 @@
 #include "base/TextUtils.h"
 #include "project/Project.h"
 #include "project/SnesProject.h"
+#include "xml/SaveCommit.h"
 #include "xml/Xml.h"
 
 namespace orvanel {
@@ -105,7 +106,7 @@ TTreeItem* TProject::BookmarkClick(const TMenuEntry& entry) const {
 
 // --- project file ------------------------------------------------------------------------------
 
-void TProject::WriteProjectXml(TXmlDocument& doc) {
+void TProject::WriteProjectXml(TXmlDocument& doc, TSaveCommit& commit) {
   TXmlElement root = doc.SetRoot("project");
   root.SetAttribute("name", ProjectName);
   root.SetAttribute("projecttype", std::to_string(ProjectType));
@@ -116,7 +117,7 @@ void TProject::WriteProjectXml(TXmlDocument& doc) {
   root.AppendChild("labels").SetText(labels ? AbsolutePath(labels->FileDialog().FileName) : "");
   if (codeCache_) {
     root.AppendChild("codecachefile").SetText(AbsolutePath(codeCache_->TraceDataDialog.FileName));
-    codeCache_->SaveTraceData();
+    codeCache_->SaveTraceData(&commit);
   } else {
     root.AppendChild("codecachefile");
   }
@@ -124,12 +125,10 @@ void TProject::WriteProjectXml(TXmlDocument& doc) {
   AfterWriteFiles(doc);
 }
 
-void TProject::WriteProjectFile(const std::string& fileName) {
+void TProject::WriteProjectFile(const std::string& fileName, TSaveCommit& commit) {
   TXmlDocument doc;
-  WriteProjectXml(doc);
-  doc.SaveFile(fileName);
-  if (codeCache_) codeCache_->SetSaved(true);
-  saved_ = true;
+  WriteProjectXml(doc, commit);
+  doc.SaveFile(fileName, &commit);
 }
 
 void TProject::ReadProjectXml(const TXmlDocument& doc) {
@@ -184,9 +183,19 @@ void TProject::LoadCodeCacheFile() {
 // --- saving ------------------------------------------------------------------------------------
 
 bool TProject::Save() {
+  TSaveCommit commit;
+  return Save(commit);
+}
+
+bool TProject::Save(TSaveCommit& commit) {
   TBusyScope busy(ui_);
-  if (scopeManager_ && !scopeManager_->SaveFiles(ui_)) return false;
-  if (!SaveTraceData()) return false;
+  // A save that stops or fails leaves no file behind.
+  struct TDiscardUnlessCommitted {
+    TSaveCommit& Commit;
+    ~TDiscardUnlessCommitted() { Commit.Discard(); }
+  } discard{commit};
+  if (scopeManager_ && !scopeManager_->SaveFiles(ui_, &commit)) return false;
+  if (!SaveTraceData(&commit)) return false;
   if (ProjectFileName.empty()) {
     if (!ui_.ExecuteFileDialog(ProjectFileDialog)) {
       saved_ = false;
@@ -197,7 +206,14 @@ bool TProject::Save() {
   if (codeCache_)
     codeCache_->TraceDataDialog.FileName =
         fs::path(ProjectFileName).replace_extension(".tcc").string();
-  WriteProjectFile(ProjectFileName);
+  WriteProjectFile(ProjectFileName, commit);
+  commit.Commit(ProjectFileName);
+  LogSaved = true;
+  if (codeCache_) {
+    codeCache_->LogSaved = true;
+    codeCache_->SetSaved(true);
+  }
+  saved_ = true;
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include "base/Errors.h"
 #include "base/InputFile.h"
 #include "base/TextUtils.h"
+#include "xml/SaveCommit.h"
 #include "xml/Xml.h"
 
 namespace orvanel {
@@ -49,6 +50,9 @@ std::unique_ptr<TSNESProject> NewProject(int projectType, TUserInterface& ui,
 
 std::unique_ptr<TSNESProject> OpenProject(const std::string& fileName, TUserInterface& ui,
                                           const std::string& programDir) {
+  // A save of this project cut short after its point of no return is finished first, so
+  // that the files read are all of one save.
+  FinishInterruptedSave(fileName);
   TXmlDocument doc = TXmlDocument::LoadFile(fileName);
   TXmlElement root = doc.Root();
   if (!root || root.Name() != "project")

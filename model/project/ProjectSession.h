@@ -34,6 +34,7 @@ std::unique_ptr<TSNESProject> NewProject(int projectType, TUserInterface& ui,
 // and reads the project with every file it names. A file that cannot be read, a root that
 // is not `project`, a missing, non-numeric or unknown project type, or any error while the
 // files are read throws with a clear message, and no project is left half open.
+// A save of the project that was cut short after its files were complete is finished first.
 std::unique_ptr<TSNESProject> OpenProject(const std::string& fileName, TUserInterface& ui,
                                           const std::string& programDir);
 

@@ -81,19 +81,19 @@ void TSNESCodeCache::WriteSubtree(TXmlWriter& writer, const TTreeItem* item) con
   WriteItems(writer, tree_, item);
 }
 
-void TProject::WriteTraceData(const std::string& fileName) {
+void TProject::WriteTraceData(const std::string& fileName, TSaveCommit* commit) {
   TBusyScope busy(ui_);
-  TXmlStreamWriter writer(fileName);
+  TXmlStreamWriter writer(fileName, commit);
   writer.StartElement("tracedata");
   if (!tree_.Empty()) WriteSubtree(writer, nullptr);
   writer.EndElement();
   writer.Commit();
-  LogSaved = true;  // only once the file is really there
+  if (!commit) LogSaved = true;  // only once the file is really there
 }
 
-bool TProject::SaveTraceData() {
+bool TProject::SaveTraceData(TSaveCommit* commit) {
   if (TraceDataDialog.FileName.empty() && !ui_.ExecuteFileDialog(TraceDataDialog)) return false;
-  WriteTraceData(TraceDataDialog.FileName);
+  WriteTraceData(TraceDataDialog.FileName, commit);
   return true;
 }
 

@@ -20,6 +20,7 @@ namespace orvanel {
 class TScopeNode;
 class TScopeManager;
 class TXmlElement;
+class TSaveCommit;
 
 // One line's reference to a mapping, as the mapping's Referrers list records it.
 struct TReferrer {
@@ -235,7 +236,8 @@ class TScopeManager {
   // --- virtual operations ---------------------------------------------------------------
   // Unless the line is a comment: its OffsetLabel := the sub-manager's mapping for its offset.
   virtual void AssignOffsetLabel(TTraceFileLine& line);
-  virtual void SaveToFile(const std::string& fileName);
+  // With `commit`, the file is put in place by that save together with its other files.
+  virtual void SaveToFile(const std::string& fileName, TSaveCommit* commit = nullptr);
   virtual void LoadFromFile(TOffsetLookup& project, const std::string& fileName);
   virtual std::unique_ptr<TScopeManager> CreateSubManager();
   virtual void DeleteMapping(TMappingNode* mapping);

@@ -48,7 +48,7 @@ void TScopeManager::AssignOffsetLabel(TTraceFileLine& line) {
   line.SetOffsetLabel(subManager_->FindMapping(line.Offset(), line.Offset()));
 }
 
-void TScopeManager::SaveToFile(const std::string&) {}
+void TScopeManager::SaveToFile(const std::string&, TSaveCommit*) {}
 
 void TScopeManager::LoadFromFile(TOffsetLookup&, const std::string&) {}
 

@@ -47,7 +47,7 @@ void TSNESScopeManager::Clear() {
   if (TSNESLabelManager* labels = LabelManager()) labels->Clear();
 }
 
-void TSNESScopeManager::SaveToFile(const std::string& fileName) {
+void TSNESScopeManager::SaveToFile(const std::string& fileName, TSaveCommit* commit) {
   TXmlDocument doc = TXmlDocument::Create("mapfile");
   TXmlElement root = doc.Root();
   for (const auto& scope : scopes_) {
@@ -64,7 +64,7 @@ void TSNESScopeManager::SaveToFile(const std::string& fileName) {
       map.SetText(mapping->Address());
     }
   }
-  doc.SaveFile(fileName);
+  doc.SaveFile(fileName, commit);
 }
 
 void TSNESScopeManager::LoadFromFile(TOffsetLookup& project, const std::string& fileName) {
@@ -101,11 +101,11 @@ void TSNESScopeManager::LoadFromFile(TOffsetLookup& project, const std::string& 
   }
 }
 
-bool TSNESScopeManager::SaveFiles(TUserInterface& ui) {
+bool TSNESScopeManager::SaveFiles(TUserInterface& ui, TSaveCommit* commit) {
   bool confirmed = !fileDialog_.FileName.empty() || ui.ExecuteFileDialog(fileDialog_);
   if (!confirmed) return false;
-  SaveToFile(fileDialog_.FileName);
-  if (auto* sub = dynamic_cast<TSNESScopeManager*>(subManager_.get())) sub->SaveFiles(ui);
+  SaveToFile(fileDialog_.FileName, commit);
+  if (auto* sub = dynamic_cast<TSNESScopeManager*>(subManager_.get())) sub->SaveFiles(ui, commit);
   return true;
 }
 

@@ -19,7 +19,7 @@ class TSNESScopeManager : public TScopeManager {
   // Call Init() after construction (it creates the label manager).
   TSNESScopeManager();
 
-  void SaveToFile(const std::string& fileName) override;
+  void SaveToFile(const std::string& fileName, TSaveCommit* commit = nullptr) override;
   // Reads a map file and merges it into the manager. Throws EXmlError or EFileError (nothing
   // read), EConvertError for a "map" text that is no number (what was read before stays).
   void LoadFromFile(TOffsetLookup& project, const std::string& fileName) override;
@@ -28,8 +28,9 @@ class TSNESScopeManager : public TScopeManager {
   TMappingNode* FindMappingByText(const std::string& text, int64_t offset) override;
 
   // Saves the map file and then the label file, asking for names through the UI when they
-  // are empty; false when the map file dialog was cancelled.
-  bool SaveFiles(TUserInterface& ui);
+  // are empty; false when the map file dialog was cancelled. With `commit`, the files are
+  // put in place by that save.
+  bool SaveFiles(TUserInterface& ui, TSaveCommit* commit = nullptr);
   // Reads the map file and then the label file, each only if its file exists.
   void LoadFiles(TOffsetLookup& project);
 

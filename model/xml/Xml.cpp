@@ -317,9 +317,9 @@ TXmlElement TXmlDocument::SetRoot(std::string_view name) {
   return TXmlElement(root);
 }
 
-void TXmlDocument::SaveFile(const std::string& path) const {
+void TXmlDocument::SaveFile(const std::string& path, TSaveCommit* commit) const {
   std::string text = SaveString();
-  TAtomicFile file(path);
+  TAtomicFile file(path, commit);
   file.Write(text);
   file.Commit();
 }

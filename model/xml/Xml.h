@@ -19,6 +19,8 @@ struct _xmlNode;
 
 namespace orvanel {
 
+class TSaveCommit;
+
 // A character that XML 1.0 cannot hold (control characters other than tab, line feed and
 // carriage return, and bytes that are no valid UTF-8) becomes U+FFFD.
 std::string XmlSafeText(std::string_view text);
@@ -110,7 +112,8 @@ class TXmlDocument {
   TXmlElement SetRoot(std::string_view name);
   // Writes indented UTF-8 through a temporary file; throws EFileError on failure, and the
   // old file is then left whole.
-  void SaveFile(const std::string& path) const;
+  // With `commit`, the file is put in place by that save together with its other files.
+  void SaveFile(const std::string& path, TSaveCommit* commit = nullptr) const;
   std::string SaveString() const;
   const std::string& FileName() const { return fileName_; }
 
@@ -130,7 +133,8 @@ class TXmlStreamWriter : public TXmlWriter {
  public:
   static constexpr int kIndentCap = 40;
   // Writes to a temporary file beside `path`; Commit renames it over `path`.
-  explicit TXmlStreamWriter(const std::string& path);
+  // With `commit`, Commit leaves the file to that save (see TSaveCommit).
+  explicit TXmlStreamWriter(const std::string& path, TSaveCommit* commit = nullptr);
   // Writes into memory (tests); Text() gives the document after Commit.
   TXmlStreamWriter();
   ~TXmlStreamWriter() override;  // without Commit the temporary file is removed

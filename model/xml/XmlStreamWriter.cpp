@@ -112,8 +112,9 @@ struct TXmlStreamWriter::Impl {
   }
 };
 
-TXmlStreamWriter::TXmlStreamWriter(const std::string& path) : impl_(std::make_unique<Impl>()) {
-  impl_->file.emplace(path);
+TXmlStreamWriter::TXmlStreamWriter(const std::string& path, TSaveCommit* commit)
+    : impl_(std::make_unique<Impl>()) {
+  impl_->file.emplace(path, commit);
   impl_->out.reserve(kFlushSize + (kFlushSize >> 2));
   impl_->out += kDeclaration;
 }
