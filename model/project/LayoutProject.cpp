@@ -24,17 +24,14 @@ std::unique_ptr<TTraceFileLine> TLayoutProject::CreateLineFromXml(const TXmlAttr
   return line;
 }
 
-TLogLines TLayoutProject::ReadLogFile(const std::string& path) {
-  TLogLines lines = TLogLines::FromFile(path);
-  const TLeftOutLines left = KeepInstructionLines(layout_, lines);
-  if (lines.Empty()) Message("The log holds no line of a " + std::string(layout_.Name) + ".");
-  if (left.Total() > 0) Message(left.Summary());
-  return lines;
-}
-
 void TLayoutProject::ConvertLog() {
-  // Every line left is an instruction: the conversion starts at the first.
-  if (logLines_.Empty()) return;
+  // Only the instruction lines reach the conversion, which starts at the first of them.
+  const TLeftOutLines left = KeepInstructionLines(layout_, logLines_);
+  if (left.Total() > 0) Message(left.Summary());
+  if (logLines_.Empty()) {
+    Message("The log holds no line of a " + std::string(layout_.Name) + ".");
+    return;
+  }
   TTreeRebuild rebuild(tree_);
   TBusyScope busy(ui_);
   ui_.ProgressStart(static_cast<int64_t>(logLines_.Count()));

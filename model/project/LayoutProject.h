@@ -14,8 +14,8 @@ class TLayoutProject : public TSNESProject {
   std::unique_ptr<TTraceFileLine> CreateLine(std::string_view text, bool isComment,
                                              const TLogLines* log) override;
   std::unique_ptr<TTraceFileLine> CreateLineFromXml(const TXmlAttributes& element) override;
-  // Keeps the instruction lines and tells how many of each other kind were left out.
-  TLogLines ReadLogFile(const std::string& path) override;
+  // Keeps the instruction lines, tells how many of each other kind were left out and
+  // converts them.
   void ConvertLog() override;
 
  private:

@@ -159,19 +159,15 @@ void TProject::ImportLog() {
   std::error_code ec;
   if (!TraceLogDialog.FileName.empty() &&
       std::filesystem::is_regular_file(TraceLogDialog.FileName, ec))
-    logLines_ = ReadLogFile(TraceLogDialog.FileName);
+    logLines_ = TLogLines::FromFile(TraceLogDialog.FileName);
   TraceLogDialog.FileName.clear();  // the project does not keep the log's path
-  TTreeRebuild rebuild(tree_);      // the views hear of one reset, not of every line
+  TTreeRebuild rebuild(tree_);  // the views hear of one reset, not of every line
   tree_.Clear();
   ConvertLog();
   LogLoaded = true;
   LogSaved = false;
   TraceDataDialog.FileName.clear();
   saved_ = false;
-}
-
-TLogLines TProject::ReadLogFile(const std::string& path) {
-  return TLogLines::FromFile(path);
 }
 
 void TProject::CloseLog() {

@@ -122,8 +122,6 @@ class TProject : public TLineOwner, public TOffsetLookup {
   // converts it and sets the flags. The messages of the conversion go to the UI at the end.
   void ImportLog();
   void CloseLog();
-  // Reads a log file into the lines the conversion walks; throws EFileError.
-  virtual TLogLines ReadLogFile(const std::string& path);
   TLogLines& LogLines() { return logLines_; }
 
   // --- offset index ----------------------------------------------------------------------

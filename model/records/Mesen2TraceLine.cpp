@@ -150,9 +150,16 @@ void TMesen2TraceFileLine::ParseTarget(TLineOwner&, std::string_view text) {
   // The effective address follows the operand: " [$7F0250]" or " [INIDISP]".
   const std::string_view disassembly = Disassembly(text);
   const size_t start = static_cast<size_t>(kOperandColumn - 1) + operand_.size();
-  if (start >= disassembly.size()) return;
-  std::string_view rest = TrimLeft(disassembly.substr(start));
-  if (rest.empty() || rest[0] != '[') return;
+  const std::string_view rest =
+      start < disassembly.size() ? TrimLeft(disassembly.substr(start)) : std::string_view();
+  if (rest.empty() || rest[0] != '[') {
+    // A long address shows none: it is the operand's own.
+    if (number && digits > 4) {
+      SetHasTarget(true);
+      targetFromOperand_ = true;
+    }
+    return;
+  }
   const std::string_view inside = UpTo(rest.substr(1), ']');
   SetHasTarget(true);
   if (DollarNumber(inside, value, digits)) {
@@ -160,7 +167,7 @@ void TMesen2TraceFileLine::ParseTarget(TLineOwner&, std::string_view text) {
     const bool ownBank = opcodeVal_ == 0x6C || opcodeVal_ == 0x7C || opcodeVal_ == 0xFC;
     targetOffset_ = ownBank ? (bank | (value & 0xFFFF)) : value;
   } else {
-    namedBracket_ = true;  // worked out from the operand once the registers are read
+    targetFromOperand_ = true;  // worked out from the operand once the registers are read
   }
 }
 
@@ -236,9 +243,10 @@ void TMesen2TraceFileLine::ParseRegisters(TLineOwner& owner, std::string_view te
 void TMesen2TraceFileLine::CutText(TLineOwner& owner, std::string_view text, bool isComment,
                                    const TLogLines* log) {
   TSNESTraceFileLine::CutText(owner, text, isComment, log);
-  if (!namedBracket_ || IsComment()) return;
-  // A register's name stands where the address would: the address of the plain modes follows
-  // from the operand and the registers before the instruction; for the others none is known.
+  if (!targetFromOperand_ || IsComment()) return;
+  // A register's name stands where the address would, or a long address shows none: the
+  // address of the plain modes follows from the operand and the registers before the
+  // instruction; for the others none is known.
   int64_t value = 0;
   size_t digits = 0;
   const std::string_view operand = operand_;

@@ -30,7 +30,8 @@ class TMesen2TraceFileLine : public TSNESTraceFileLine {
                const TLogLines* log) override;
 
  private:
-  bool namedBracket_ = false;  // the effective address was printed as a register's name
+  // The effective address was printed as a register's name, or not at all for a long one.
+  bool targetFromOperand_ = false;
 };
 
 }  // namespace orvanel

@@ -202,7 +202,9 @@ TLeftOutLines KeepInstructionLines(const TTraceLayout& layout, TLogLines& lines)
         break;
     }
   }
-  if (left.Total() > 0) lines.RemoveLines(leftOut);
+  // Lines read before keep their markers: nothing is left out of them a second time.
+  if (left.Total() == 0) return left;
+  lines.RemoveLines(leftOut);
   lines.SetInterruptMarkers(std::move(markers));
   return left;
 }

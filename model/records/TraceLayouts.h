@@ -65,7 +65,8 @@ struct TLeftOutLines {
 };
 
 // Keeps only the instruction lines, in order, and records the interrupt markers at the
-// instruction line that follows each.
+// instruction line that follows each. Lines that are all instructions stay as they are,
+// markers included.
 TLeftOutLines KeepInstructionLines(const TTraceLayout& layout, TLogLines& lines);
 
 }  // namespace orvanel
