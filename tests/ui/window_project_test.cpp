@@ -10,8 +10,8 @@
 #include <QToolBar>
 
 #include "WindowFixture.h"
-#include "records/TraceLayouts.h"
 #include "project/ProjectSession.h"
+#include "records/TraceLayouts.h"
 #include "trees/CodeTreeView.h"
 
 namespace orvanel::test {
