@@ -6,6 +6,7 @@
 #include "base/InputFile.h"
 #include "base/TextUtils.h"
 #include "xml/SaveCommit.h"
+#include "project/LayoutProject.h"
 #include "xml/Xml.h"
 
 namespace orvanel {
@@ -17,6 +18,8 @@ std::unique_ptr<TSNESProject> CreateProject(int projectType, TUserInterface& ui,
     project = std::make_unique<TSNESProject>(ui);
   else if (projectType == 2)
     project = std::make_unique<TDravikSNESTraceFileProject>(ui);
+  else if (const TTraceLayout* layout = LayoutOfProjectType(projectType))
+    project = std::make_unique<TLayoutProject>(ui, *layout);
   else
     return nullptr;
   project->Create();
@@ -48,6 +51,22 @@ std::unique_ptr<TSNESProject> NewProject(int projectType, TUserInterface& ui,
   return project;
 }
 
+std::unique_ptr<TSNESProject> NewProjectOfAnyLayout(TUserInterface& ui,
+                                                    const std::string& programDir) {
+  TFileDialog dialog;
+  dialog.Title = "Load Trace File";
+  dialog.Filter = "Trace Logs|*.log;*.txt|Any File|*.*";
+  if (!ui.ExecuteFileDialog(dialog)) return nullptr;
+  const TTraceLayout* layout = RecogniseLayoutOfFile(dialog.FileName);
+  if (!layout) throw EFileError(UnknownLayoutMessage());
+  std::unique_ptr<TSNESProject> project = CreateProject(layout->ProjectType, ui, programDir);
+  project->TraceLogDialog.FileName = dialog.FileName;
+  ui.ShowMessage(std::string("The log is a ") + layout->Name + ".");
+  if (!ui.ExecuteFileDialog(project->ScopeManager()->FileDialog())) return nullptr;
+  StartNewProject(*project);
+  return project;
+}
+
 std::unique_ptr<TSNESProject> OpenProject(const std::string& fileName, TUserInterface& ui,
                                           const std::string& programDir) {
   // A save of this project cut short after its point of no return is finished first, so
@@ -64,9 +83,14 @@ std::unique_ptr<TSNESProject> OpenProject(const std::string& fileName, TUserInte
   int64_t projectType = StrToInt(*type);
   std::unique_ptr<TSNESProject> project =
       CreateProject(static_cast<int>(projectType), ui, programDir);
-  if (!project || (projectType != 1 && projectType != 2))
-    throw EXmlError("\"" + fileName + "\" has the project type " + std::string(*type) +
-                    "; only 1 (Marro's SNES9x) and 2 (Dravik's SNES9x debugger) are known");
+  if (!project || projectType != project->ProjectType) {
+    std::string known;
+    for (const TTraceLayout& layout : TraceLayouts())
+      known += (known.empty() ? "" : ", ") + std::to_string(layout.ProjectType) + " (" +
+               layout.Name + ")";
+    throw EXmlError("\"" + fileName + "\" has the project type " + std::string(*type) + "; only " +
+                    known + " are known");
+  }
   project->ReadProjectXml(doc);
   return project;
 }
@@ -99,7 +123,10 @@ bool ConvertLogToProject(const TConvertOptions& o, TUserInterface& ui) {
     throw EFileError("The log \"" + o.LogFile + "\" is " + kind + ", not a file");
   if (!fs::is_regular_file(o.LogFile, ec))
     throw EFileError("The log \"" + o.LogFile + "\" does not exist");
-  auto project = CreateProject(o.Debugger ? 2 : 1, ui, o.ProgramDir);
+  auto project = CreateProject(o.Layout     ? o.Layout->ProjectType
+                               : o.Debugger ? 2
+                                            : 1,
+                               ui, o.ProgramDir);
   project->TraceLogDialog.FileName = o.LogFile;
   project->ScopeManager()->FileDialog().FileName =
       Absolute(o.MapFile.empty() ? WithExtension(o.ProjectFile, ".tfm") : o.MapFile);

@@ -11,7 +11,8 @@ namespace orvanel {
 TLogLines::TLogLines(TLogLines&& other) noexcept
     : text_(std::move(other.text_)),
       starts_(std::move(other.starts_)),
-      lengths_(std::move(other.lengths_)) {
+      lengths_(std::move(other.lengths_)),
+      markers_(std::move(other.markers_)) {
   other.Clear();
 }
 
@@ -21,6 +22,7 @@ TLogLines& TLogLines::operator=(TLogLines&& other) noexcept {
     text_ = std::move(other.text_);
     starts_ = std::move(other.starts_);
     lengths_ = std::move(other.lengths_);
+    markers_ = std::move(other.markers_);
     other.Clear();
   }
   return *this;
@@ -77,7 +79,29 @@ void TLogLines::Clear() {
   text_.clear();
   starts_.clear();
   lengths_.clear();
+  markers_.clear();
   firstIndex_.clear();
+}
+
+void TLogLines::RemoveLines(const std::vector<bool>& leftOut) {
+  firstIndex_.clear();
+  // The kept lines move to the front of the text, so the lines left out cost only their
+  // reading, not the memory of the rest of the session.
+  size_t kept = 0, end = 0;
+  for (size_t k = 0; k < starts_.size(); ++k) {
+    if (k < leftOut.size() && leftOut[k]) continue;
+    if (starts_[k] != end) std::memmove(text_.data() + end, text_.data() + starts_[k], lengths_[k]);
+    starts_[kept] = end;
+    lengths_[kept] = lengths_[k];
+    end += lengths_[k];
+    ++kept;
+  }
+  starts_.resize(kept);
+  lengths_.resize(kept);
+  text_.resize(end);
+  text_.shrink_to_fit();
+  starts_.shrink_to_fit();
+  lengths_.shrink_to_fit();
 }
 
 }  // namespace orvanel

@@ -134,6 +134,7 @@ class TForm1 : public QMainWindow {
   QMenu* SNES1 = nullptr;
   QAction* SNESProjectFile1 = nullptr;
   QAction* DraviksSNES9xdebuggerLogProject1 = nullptr;
+  QAction* AnyEmulatorLogProject1 = nullptr;
   QAction* OpenProjectFile1 = nullptr;
   QAction* OpenLogFile1 = nullptr;
   QAction* ImportLogFile1 = nullptr;
@@ -202,6 +203,7 @@ class TForm1 : public QMainWindow {
   // --- project, log and edit commands -----------------------------------------------------
   void SNESProjectFile1Click();
   void DraviksSNES9xdebuggerLogProject1Click();
+  void AnyEmulatorLogProject1Click();
   void OpenProjectFile1Click();
   void OpenLogFile1Click();
   void ImportLogFile1Click();

@@ -162,6 +162,12 @@ void TForm1::DraviksSNES9xdebuggerLogProject1Click() {
   NewProjectCommand(2);
 }
 
+void TForm1::AnyEmulatorLogProject1Click() {
+  if (!SaveAndFreeProject()) return;
+  // The log's layout decides the project; a log of none throws, and no project is made.
+  if (auto project = NewProjectOfAnyLayout(ui_, ProgramDir())) ShowProject(std::move(project));
+}
+
 void TForm1::OpenProjectFile1Click() {
   if (!SaveAndFreeProject()) return;
   if (!ui_.ExecuteFileDialog(ODProjectFile)) return;
