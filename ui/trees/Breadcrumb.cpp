@@ -16,8 +16,13 @@ constexpr int kPad = 4;
 const QString kSeparator = QStringLiteral(" › ");
 constexpr int kPartLimit = 260;  // the widest one part may be, in pixels
 
+// A text of several lines (a comment) stands as its first line and an ellipsis, as in the tree.
 QString PartText(const TTreeItem* item) {
-  return item->Line() ? QString::fromStdString(item->Line()->DisplayText()) : QString();
+  if (!item->Line()) return {};
+  const std::string text = item->Line()->DisplayText();
+  const size_t lineEnd = text.find_first_of("\r\n");
+  if (lineEnd == std::string::npos) return QString::fromStdString(text);
+  return QString::fromStdString(text.substr(0, lineEnd)) + QStringLiteral("…");
 }
 }  // namespace
 
