@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <QWindow>
+#include <algorithm>
 
 #include "project/Project.h"
 #include "trees/CodeTreeModel.h"
