@@ -3,7 +3,7 @@
 //  - a project of a generated log (a million lines; ten million with --benchmark_filter=10M):
 //    the first screen once the project is in memory, the view's heap per row shown and per
 //    item of the tree, expanding and collapsing the widest branch, selecting a line, scrolling
-//    a page, making the deepest line visible;
+//    a page, making the deepest line visible, an accessibility client walking the rows shown;
 //  - the same on a log whose tree is about 4,000 levels deep;
 //  - deleting 100,000 selected items of a million with the view attached and shown;
 //  - recolouring every line as "Options" does when it is confirmed, with the repaint.
@@ -12,6 +12,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QAbstractSlider>
+#include <QAccessible>
 #include <QApplication>
 #include <QScrollBar>
 #include <algorithm>
@@ -166,6 +167,22 @@ void MeasureView(const TGeneratedLog& log, std::map<std::string, double>& v) {
   v["deepest_text_left_px"] = view.TextRect(deepest).left();
   v["viewport_width_px"] = view.viewport()->width();
   v["horizontal_scroll_px"] = view.horizontalScrollBar()->maximum();
+  // What an accessibility client pays to walk every row shown, asking each for its text,
+  // state and description (which holds its level).
+  QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&view);
+  t = Now();
+  const int accessibleRows = accessible->childCount();
+  size_t spoken = 0;
+  for (int row = 0; row < accessibleRows; ++row) {
+    QAccessibleInterface* cell = accessible->child(row);
+    spoken += static_cast<size_t>(cell->text(QAccessible::Name).size());
+    spoken += static_cast<size_t>(cell->text(QAccessible::Description).size());
+    spoken += cell->state().selected ? 1 : 0;
+  }
+  v["accessible_walk_ms"] = Ms(Now() - t);
+  v["accessible_rows"] = accessibleRows;
+  benchmark::DoNotOptimize(spoken);
+
   // And after it, what a page of scrolling costs with thousands of levels open.
   t = Now();
   view.verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepSub);

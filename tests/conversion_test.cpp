@@ -193,6 +193,35 @@ TEST_F(ConversionTest, CommentLinesOfTheLog) {
   (void)p;
 }
 
+// A log line that cannot be cut is reported once, wherever it stands (the line after a
+// call is cut as the lookahead and then again as the next line).
+TEST_F(ConversionTest, AnUnreadableLineIsReportedOnce) {
+  const std::string badOffset = "$0G/8002  EA           NOP";
+  const std::string badOpcode = "$00/8002  GZ           NOP";
+  struct Case {
+    const char* where;
+    std::string bad;
+    bool afterCall;
+  };
+  const Case cases[] = {
+      {"offset, top level", badOffset, false},
+      {"opcode, top level", badOpcode, false},
+      {"offset, first line of a routine", badOffset, true},
+  };
+  for (const Case& c : cases) {
+    TLogBuilder log;
+    log.Nop(0x8000);
+    if (c.afterCall) log.Jsr(0x8001, 0x9000);
+    log.Raw(c.bad).Nop(0x9000).Nop(0x9001).Rts(0x9002).Nop(0x8004);
+    ui_.Messages.clear();
+    Convert(log.Text());
+    size_t reports = 0;
+    for (const std::string& m : ui_.Messages)
+      if (m.find(c.bad) != std::string::npos) ++reports;
+    EXPECT_EQ(reports, 1u) << c.where;
+  }
+}
+
 TEST_F(ConversionTest, LogsWithoutEnoughLinesGiveNoTree) {
   Convert("no dollar\nstill none\n$00/8000  EA           NOP");
   EXPECT_TRUE(project_->Tree().Empty());

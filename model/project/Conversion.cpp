@@ -188,7 +188,11 @@ TTraceFileLine* TConverter::Pass(TLevel& level, TTreeItem*& callItem) {
     line = memoLine_;
     registers = memoRegisters_;
   } else {
+    // The lookahead cut this log line already and said what was wrong with it: once is enough.
+    const bool cutBefore = memoIndex_ == k_;
+    const size_t said = p_.Messages().Count();
     std::unique_ptr<TTraceFileLine> fresh = p_.CreateLine(text, false, &log_);
+    if (cutBefore) p_.Messages().TruncateTo(said);
     if (p_.OffsetIndex().Count() == 0) {
       fresh->SetTextColor(p_.Palette.StartNodeColor);
       fresh->SetFlag(lfIsFirstLine, true);

@@ -56,12 +56,16 @@ TEST_F(NavigationGoto, OffsetSearchSettingsDecideWhereTheGotoLooks) {
   ASSERT_EQ(first.Item, Item(0));
   EXPECT_EQ(nav.SearchPos, 0) << "the position is kept only while find-next is on";
 
-  // Up with find-next off looks at the first item only.
+  // The direction counts only while find-next is on: a dialog closed with up chosen leaves
+  // the gotos looking from the first item down.
   nav.OffsetSearch.Up = true;
   EXPECT_EQ(nav.GotoOffset(0x8000).Item, Item(0));
-  TGotoOutcome miss = nav.GotoOffset(0x8004);
+  TGotoOutcome closedUp = nav.GotoOffset(0x8004);
+  ASSERT_NE(closedUp.Item, nullptr);
+  EXPECT_EQ(closedUp.Item->Line()->Offset(), 0x8004);
+  TGotoOutcome miss = nav.GotoOffset(0x123456);
   EXPECT_EQ(miss.Item, nullptr);
-  EXPECT_EQ(miss.Message, "Offset 008004 not present.");
+  EXPECT_EQ(miss.Message, "Offset 123456 not present.");
 
   // Find-next on: each press goes on after the position and stores the hit.
   nav.OffsetSearch = {false, true};
@@ -73,10 +77,11 @@ TEST_F(NavigationGoto, OffsetSearchSettingsDecideWhereTheGotoLooks) {
   EXPECT_EQ(nav.GotoOffset(0x8000).Item, nullptr) << "no third occurrence";
   EXPECT_EQ(static_cast<size_t>(nav.SearchPos), second.Position) << "a miss keeps the position";
 
-  // Up with find-next on starts after the position and goes towards the first item.
+  // Up with find-next on starts above the position and goes towards the first item.
   nav.OffsetSearch.Up = true;
-  nav.SearchPos = static_cast<int32_t>(second.Position) - 1;
+  nav.SearchPos = static_cast<int32_t>(second.Position) + 1;
   EXPECT_EQ(nav.GotoOffset(0x8000).Item, second.Item);
+  EXPECT_EQ(nav.GotoOffset(0x8000).Item, Item(0)) << "the next press: the nearest above it";
 }
 
 TEST_F(NavigationGoto, NegativeOffsetsShowSixteenDigits) {

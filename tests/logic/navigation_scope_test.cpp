@@ -106,26 +106,34 @@ TEST(NavigationScope, QuickTargetsOnlyForTargetsThatAreNoCalls) {
   EXPECT_TRUE(nav.QuickTargets().empty());
 }
 
-TEST(NavigationPlacement, QuickTargetListBesideTheLine) {
+// Beside the line's text, and always inside the tree's area: a box placed outside it would
+// be unseen yet keep the focus.
+TEST(NavigationPlacement, BoxesStandBesideTheLineInsideTheArea) {
   const TRect bounds{0, 0, 600, 400};
-  // Room on the right and below: at the line's right end, level with its top.
-  TPoint p = QuickTargetListPlace({20, 100, 200, 116}, bounds, 225, 57);
-  EXPECT_EQ(p.X, 200);
-  EXPECT_EQ(p.Y, 100);
-  // Too little room on the right (600 - 400 < 225) and below (400 - 350 < 57).
-  p = QuickTargetListPlace({20, 350, 400, 366}, bounds, 225, 57);
-  EXPECT_EQ(p.X, 20 - 225);
-  EXPECT_EQ(p.Y, 366 - 57);
-  // Exactly enough room counts as room.
-  p = QuickTargetListPlace({20, 343, 375, 359}, bounds, 225, 57);
-  EXPECT_EQ(p.X, 375);
-  EXPECT_EQ(p.Y, 343);
-}
-
-TEST(NavigationPlacement, ScopeBoxLeftOfTheLineWhenItFits) {
-  EXPECT_EQ(ScopeBoxPlace({120, 40, 300, 56}, 97).X, 23);
-  EXPECT_EQ(ScopeBoxPlace({97, 40, 300, 56}, 97).X, 305) << "0 does not count as fitting";
-  EXPECT_EQ(ScopeBoxPlace({97, 40, 300, 56}, 97).Y, 40);
+  struct Case {
+    const char* what;
+    bool list;  // the quick target list (225 x 57), else the scope box (97 x 24)
+    TRect line;
+    int x, y;
+  };
+  const Case cases[] = {
+      {"list: room on the right and below", true, {20, 100, 200, 116}, 200, 100},
+      {"list: too little room right and below", true, {300, 350, 400, 366}, 300 - 225, 366 - 57},
+      {"list: exactly enough room counts as room", true, {20, 343, 375, 359}, 375, 343},
+      {"list: a short line near the left edge", true, {40, 100, 420, 116}, 0, 100},
+      {"list: a line wider than the area", true, {40, 100, 900, 116}, 0, 100},
+      {"list: a row at the bottom edge, cut off", true, {40, 390, 200, 406}, 200, 400 - 57},
+      {"box: left of the text when it fits", false, {120, 40, 300, 56}, 23, 40},
+      {"box: 0 does not count as fitting", false, {97, 40, 300, 56}, 305, 40},
+      {"box: right of a text ending at the edge", false, {60, 40, 598, 56}, 600 - 97, 40},
+      {"box: a row below the area", false, {60, 390, 200, 406}, 205, 400 - 24},
+  };
+  for (const Case& c : cases) {
+    const TPoint p = c.list ? QuickTargetListPlace(c.line, bounds, 225, 57)
+                            : ScopeBoxPlace(c.line, bounds, 97, 24);
+    EXPECT_EQ(p.X, c.x) << c.what;
+    EXPECT_EQ(p.Y, c.y) << c.what;
+  }
 }
 
 }  // namespace

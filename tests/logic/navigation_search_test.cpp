@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "ConvertedProject.h"
 #include "FakeUserInterface.h"
@@ -80,11 +82,69 @@ TEST_F(NavigationSearch, UpwardSearchTreatsTheFirstItemAsFound) {
   TSearchOutcome hit = nav.SearchText("lda", -1);
   EXPECT_EQ(PositionOf(hit.Item), 5u);
   EXPECT_EQ(nav.SearchPos, 6) << "after an upward match the position is p + 1";
-  EXPECT_EQ(PositionOf(nav.SearchText("lda", -1).Item), 5u) << "the same line again";
+  EXPECT_EQ(nav.SearchText("lda", -1).Item, project->Tree().First())
+      << "the next press looks above the line it found: none matches, the first item counts";
   TSearchOutcome top = nav.SearchText("nothing like it", -1);
   EXPECT_EQ(top.Item, project->Tree().First());
   EXPECT_TRUE(top.Message.empty());
   EXPECT_EQ(nav.SearchPos, 1);
+}
+
+// Every upward press finds the nearest match above the line found last, whichever search
+// found it; a downward press goes on below it.
+TEST_F(NavigationSearch, UpwardPressesFindTheNearestMatchAboveEachTime) {
+  enum Kind { Text, Target, Offset };
+  struct Press {
+    Kind kind;
+    const char* what;
+    int step;
+    long expected;  // the position selected, -1 for none
+  };
+  struct Case {
+    const char* name;
+    int32_t start;
+    std::vector<Press> presses;
+  };
+  // NOPs at 0-4, 6, 7, 9 and 11; LDA at 5; JML to $C08000 at 8 and 10 ($C08000 at 9 and 11).
+  const Case cases[] = {
+      {"text up, press after press",
+       11,
+       {{Text, "nop", -1, 11},
+        {Text, "nop", -1, 9},
+        {Text, "nop", -1, 7},
+        {Text, "nop", -1, 6},
+        {Text, "nop", -1, 4}}},
+      {"down, then up from the line found",
+       0,
+       {{Text, "lda", 1, 5}, {Text, "nop", -1, 4}, {Text, "nop", 1, 6}}},
+      {"target up",
+       11,
+       {{Target, "$C08000", -1, 10}, {Target, "$C08000", -1, 8}, {Target, "$C08000", -1, 0}}},
+      {"offset up with find-next on", 11, {{Offset, "C08000", -1, 9}, {Offset, "C08000", -1, -1}}},
+      {"offset up after a text hit",
+       0,
+       {{Text, "jml", 1, 8}, {Offset, "8009", -1, 7}, {Offset, "8000", -1, 0}}},
+      {"text up after an offset hit",
+       11,
+       {{Offset, "C08000", -1, 9}, {Text, "jml", -1, 8}, {Text, "jml", -1, 0}}},
+  };
+  for (const Case& c : cases) {
+    nav.SearchPos = c.start;
+    nav.OffsetSearch = {false, false};
+    for (const Press& press : c.presses) {
+      TTreeItem* found = nullptr;
+      if (press.kind == Offset) {
+        nav.OffsetSearch = {press.step < 0, true};
+        found = nav.GotoOffset(std::stoll(press.what, nullptr, 16)).Item;
+      } else {
+        found = (press.kind == Text ? nav.SearchText(press.what, press.step)
+                                    : nav.SearchTarget(press.what, press.step))
+                    .Item;
+      }
+      const long at = found ? static_cast<long>(PositionOf(found)) : -1;
+      EXPECT_EQ(at, press.expected) << c.name << ": " << press.what;
+    }
+  }
 }
 
 TEST_F(NavigationSearch, TargetSearchReadsNumbersAsTheSystemDoes) {

@@ -52,10 +52,13 @@ class NavigationStale : public ::testing::Test {
       for (bool up : {false, true})
         for (bool findNext : {false, true})
           for (int32_t pos = -2; pos <= static_cast<int32_t>(n); ++pos) {
-            const int64_t start = findNext ? pos + 1 : 0;
-            TTreeItem* expected = start < 0 ? nullptr
-                                            : project->FindNodeByOffset(
-                                                  up ? -1 : 1, static_cast<size_t>(start), offset);
+            // Find-next on: from the line below or above the position; off: down from the
+            // first item, whichever direction was chosen.
+            const int64_t start = findNext ? pos + (up ? -1 : 1) : 0;
+            const int step = up && findNext ? -1 : 1;
+            TTreeItem* expected =
+                start < 0 ? nullptr
+                          : project->FindNodeByOffset(step, static_cast<size_t>(start), offset);
             nav.OffsetSearch = {up, findNext};
             const TGotoOutcome rebuilt = FindOffset(nav.Positions(), nav.OffsetSearch, pos, offset);
             EXPECT_EQ(rebuilt.Item, expected);

@@ -220,17 +220,18 @@ TEST_F(NavigationWindowTest, GotosBorrowTheOffsetSearchDirectionAndFindNextState
   find->SetFindText(QString::fromStdString(DollarHex(next)));
   find->BtnFindNext->click();  // find-next is on from here
   ASSERT_TRUE(find->FindNextOn());
-  // Up from the position after SearchPos: the last line with that offset.
-  window->NavigationPanels().State.SearchPos = static_cast<int32_t>(n - 2);
+  // Up from the line above SearchPos: the last line with that offset before it.
+  window->NavigationPanels().State.SearchPos = static_cast<int32_t>(n - 1);
   tree->SelectNode(from);
   Trigger("GotoNextOpCode1");
-  EXPECT_EQ(Selected(), Project()->FindNodeByOffset(-1, n - 1, next));
-  // Closed with up chosen: the gotos look at the first node only.
+  EXPECT_EQ(Selected(), Project()->FindNodeByOffset(-1, n - 2, next));
+  // Closed with up chosen: the gotos look from the first node down, as before the dialog.
   find->BtnCancel->click();
   tree->SelectNode(from);
+  const size_t messages = fake.Messages.size();
   Trigger("GotoNextOpCode1");
-  EXPECT_EQ(fake.Messages.back(), "Offset " + IntToHex(next, 6) + " not present.");
-  EXPECT_EQ(Selected(), from) << "a miss leaves the selection";
+  EXPECT_EQ(Selected(), Project()->FindNodeByOffset(1, 0, next));
+  EXPECT_EQ(fake.Messages.size(), messages) << "no \"not present\"";
 }
 
 TEST_F(NavigationWindowTest, TextSearchSelectsAndReportsTheEnd) {

@@ -1,12 +1,15 @@
 // Trees thousands of levels deep stay readable: every line's text starts in the left third
 // of the view, deep lines carry their depth, and the path of calling lines is shown above.
+#include <QAccessible>
 #include <QApplication>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <algorithm>
 
 #include "TreesTestSupport.h"
 #include "trees/Breadcrumb.h"
+#include "trees/CodeTreeAccessible.h"
 
 namespace orvanel::test {
 namespace {
@@ -109,6 +112,73 @@ TEST(TreesDeep, TheBreadcrumbShowsTheCallingLinesElidedInTheMiddle) {
   f.project->DeleteItems({top});
   EXPECT_EQ(bar.Node(), nullptr);
   EXPECT_TRUE(bar.Parts().empty());
+}
+
+// A screen reader is told each row's level, the depth of the rows drawn with a badge and
+// which rows are selected (the model's selection, which Qt's selection model never holds).
+TEST(TreesDeep, AccessibleRowsTellTheirLevelAndSelection) {
+  DeepFixture f;
+  TTreeItem* deepest = Deepest(f.project->Tree());
+  f.view->SelectNode(deepest);
+  QApplication::processEvents();
+  QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(f.view.get());
+  ASSERT_NE(tree, nullptr);
+  EXPECT_EQ(tree->role(), QAccessible::Tree);
+  QAccessibleTableInterface* table = tree->tableInterface();
+  ASSERT_NE(table, nullptr);
+  const int rows = tree->childCount();
+  ASSERT_GT(rows, deepest->Level());
+
+  // Every row: its line's text, its level, the depth where a badge is drawn.
+  std::vector<TTreeItem*> expected;  // the shown rows in order: open branches only
+  const auto& topLevel = f.project->Tree().TopLevel();
+  std::vector<TTreeItem*> stack(topLevel.rbegin(), topLevel.rend());
+  while (!stack.empty()) {
+    TTreeItem* it = stack.back();
+    stack.pop_back();
+    expected.push_back(it);
+    if (it->HasChildren() && f.view->isExpanded(f.view->CodeModel()->IndexOf(it)))
+      stack.insert(stack.end(), it->Children().rbegin(), it->Children().rend());
+  }
+  ASSERT_EQ(static_cast<size_t>(rows), expected.size());
+  int selected = 0;
+  for (int r = 0; r < rows; ++r) {
+    QAccessibleInterface* row = tree->child(r);
+    ASSERT_NE(row, nullptr) << r;
+    TTreeItem* item = expected[static_cast<size_t>(r)];
+    auto* cell = dynamic_cast<ui::TCodeRowAccessible*>(row);
+    ASSERT_NE(cell, nullptr);
+    ASSERT_EQ(cell->Level(), item->Level() + 1) << r;
+    EXPECT_EQ(row->text(QAccessible::Name).toStdString(), item->Line()->DisplayText());
+    EXPECT_EQ(row->tableCellInterface()->rowIndex(), r);
+    EXPECT_EQ(tree->indexOfChild(row), r);
+    const bool capped = f.view->RowLayout(item, f.view->NodeRect(item)).Capped;
+    EXPECT_EQ(
+        row->text(QAccessible::Description).contains(QStringLiteral("depth %1").arg(item->Level())),
+        capped)
+        << r;
+    if (row->state().selected) ++selected;
+  }
+  EXPECT_EQ(selected, 1);
+  const int deepestRow =
+      static_cast<int>(std::find(expected.begin(), expected.end(), deepest) - expected.begin());
+  EXPECT_EQ(table->selectedRows(), QList<int>{deepestRow});
+  EXPECT_TRUE(tree->child(deepestRow)->state().selected);
+
+  // Both top-level lines selected in the model: the first two rows are selected.
+  const auto& top = f.project->Tree().TopLevel();
+  ASSERT_EQ(top.size(), 2u);
+  f.project->Tree().Select(top[1], false);
+  f.project->Tree().Select(top[0], true);
+  const QList<int> both = table->selectedRows();
+  EXPECT_EQ(both, (QList<int>{0, 1}));
+  for (int r : both) {
+    EXPECT_TRUE(tree->child(r)->state().selected);
+    EXPECT_TRUE(table->isRowSelected(r));
+    EXPECT_TRUE(tree->child(r)->tableCellInterface()->isSelected());
+  }
+  EXPECT_EQ(table->selectedCellCount(), 2);
+  EXPECT_FALSE(tree->child(deepestRow)->state().selected);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "TreesTestSupport.h"
 #include "trees/CodeImages.h"
+#include "trees/CodeItemDelegate.h"
 
 namespace orvanel::test {
 namespace {
@@ -137,6 +138,38 @@ int Nearest(const QImage& image, const QRect& rect, const QColor& want) {
       best = std::min(best, d);
     }
   return best;
+}
+
+// A comment of several lines takes one row: its first line and an ellipsis; the tool tip
+// holds all of it.
+TEST(TreesView, ACommentOfSeveralLinesShowsItsFirstLine) {
+  ViewFixture f;
+  TTreeItem* plain = f.Tree().TopLevel()[4];
+  f.view->SelectNode(plain);
+  f.Key(Qt::Key_Insert);
+  TTreeItem* comment = plain->PrevSibling();
+  ASSERT_TRUE(comment->Line()->IsComment());
+  const QFontMetrics metrics = f.view->fontMetrics();
+  struct Case {
+    std::string comment;
+    QString shown;
+    bool tip;  // the whole text as the tool tip
+  };
+  const Case cases[] = {
+      {"one line", "one line", false},
+      {"first\nsecond", "first…", true},
+      {"first\r\nsecond\nthird", "first…", true},
+      {"\nafter a break", "…", true},
+  };
+  for (const Case& c : cases) {
+    comment->Line()->SetComment(c.comment);
+    EXPECT_EQ(ui::TCodeItemDelegate::ShownText(metrics, *comment->Line(), 400), c.shown)
+        << c.comment;
+    const QVariant tip = f.view->model()->data(f.view->IndexOf(comment), Qt::ToolTipRole);
+    if (c.tip) EXPECT_EQ(tip.toString().toStdString(), c.comment);
+    const int rowHeight = f.view->NodeRect(comment).height();
+    EXPECT_EQ(rowHeight, f.view->NodeRect(plain).height()) << "one row like any other";
+  }
 }
 
 TEST(TreesView, LinesAreDrawnInTheCutCommentOrTheirOwnColour) {

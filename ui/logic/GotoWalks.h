@@ -22,11 +22,16 @@ struct TOffsetSearchSettings {
   bool Up = false;          // the dialog's direction
   bool FindNextOn = false;  // from its first find-next press until it closes
 };
+// The dialog's direction counts only while its find-next state is on: once it was closed,
+// a goto looks from the first item down, however the dialog was left.
 inline int SearchStep(const TOffsetSearchSettings& s) {
-  return s.Up ? -1 : 1;
+  return s.Up && s.FindNextOn ? -1 : 1;
 }
+// Find-next on: the item after the search position going down, the one before it going up
+// (the nearest line above the one found last).
 inline int64_t SearchStart(const TOffsetSearchSettings& s, int32_t searchPos) {
-  return s.FindNextOn ? static_cast<int64_t>(searchPos) + 1 : 0;
+  if (!s.FindNextOn) return 0;
+  return static_cast<int64_t>(searchPos) + (s.Up ? -1 : 1);
 }
 
 // Where a goto ends: the item with its position, or the message to show.

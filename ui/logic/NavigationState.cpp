@@ -128,15 +128,35 @@ TWalkFind TNavigationState::FindOffsetFrom(int step, int64_t start, int64_t offs
   return at ? TWalkFind{true, positions.ItemAt(*at), *at} : TWalkFind{true, nullptr, 0};
 }
 
+std::optional<int32_t> TNavigationState::LastFound() const {
+  if (lastFound_ < 0 || SearchPos != storedSearchPos_) return std::nullopt;
+  return lastFound_;
+}
+
+void TNavigationState::NoteHit(size_t position) {
+  lastFound_ = static_cast<int32_t>(position);
+  storedSearchPos_ = SearchPos;
+}
+
+int32_t TNavigationState::UpwardStart() const {
+  const std::optional<int32_t> found = LastFound();
+  return found ? std::max(0, *found - 1) : SearchPos;
+}
+
 TGotoOutcome TNavigationState::GotoOffset(int64_t offset) {
   if (!project_) return {};
   TGotoOutcome outcome;
-  const TWalkFind found =
-      FindOffsetFrom(SearchStep(OffsetSearch), SearchStart(OffsetSearch, SearchPos), offset);
+  int64_t start = SearchStart(OffsetSearch, SearchPos);
+  // Going up from a line a text search found (the position stands after it): above that line.
+  if (SearchStep(OffsetSearch) < 0 && LastFound()) start = *LastFound() - 1;
+  const TWalkFind found = FindOffsetFrom(SearchStep(OffsetSearch), start, offset);
   if (found.Item) {
     outcome.Item = found.Item;
     outcome.Position = found.Position;
-    if (OffsetSearch.FindNextOn) SearchPos = static_cast<int32_t>(outcome.Position);
+    if (OffsetSearch.FindNextOn) {
+      SearchPos = static_cast<int32_t>(outcome.Position);
+      NoteHit(outcome.Position);
+    }
   } else {
     outcome.Message = OffsetNotPresentMessage(offset);
   }
@@ -202,13 +222,33 @@ TTreeItem* TNavigationState::FirstItemOf(const TTraceFileLine& record) {
 }
 
 TSearchOutcome TNavigationState::SearchText(std::string_view text, int step) {
-  if (!project_) return {};
-  return nav::SearchText(Positions(), memo_, *project_, text, step, SearchPos);
+  if (!project_ || text.empty()) return {};
+  return Search(step, [&](const TTreePositions& positions, int32_t& pos) {
+    return nav::SearchText(positions, memo_, *project_, text, step, pos);
+  });
 }
 
 TSearchOutcome TNavigationState::SearchTarget(std::string_view text, int step) {
-  if (!project_) return {};
-  return nav::SearchTarget(Positions(), text, step, SearchPos);
+  if (!project_ || text.empty()) return {};
+  return Search(step, [&](const TTreePositions& positions, int32_t& pos) {
+    return nav::SearchTarget(positions, text, step, pos);
+  });
+}
+
+TSearchOutcome TNavigationState::Search(
+    int step, const std::function<TSearchOutcome(const TTreePositions&, int32_t&)>& press) {
+  const TTreePositions& positions = Positions();
+  // Going up, the press starts above the line found last, so that every press finds the
+  // nearest match above the one before (the position stands after a text search's hit).
+  int32_t pos = step < 0 ? UpwardStart() : SearchPos;
+  TSearchOutcome outcome = press(positions, pos);  // a number error leaves SearchPos alone
+  if (outcome.Item) {
+    SearchPos = pos;  // after the hit
+    NoteHit(static_cast<size_t>(pos - 1));
+  } else if (!outcome.Message.empty()) {
+    SearchPos = pos;  // the end of the tree: from the first item again
+  }
+  return outcome;
 }
 
 bool TNavigationState::FillQuickTargets(const TTraceFileLine* line) {

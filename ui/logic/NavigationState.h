@@ -53,6 +53,10 @@ class TNavigationState : public TEditObserver {
   // it when the whole tree changes; deletions, moves and insertions are followed instead
   // (see TFollowedPositions), so that a goto after them needs no walk of the whole tree.
   void TreeChanged();
+  // The position of the line the last search press or goto found, while the search position
+  // is still the one that hit stored; none when the position was set otherwise.
+  std::optional<int32_t> LastFound() const;
+
   // The positions of the tree as it stands, worked out again if it changed shape since (the
   // searches count in them).
   const TTreePositions& Positions();
@@ -157,6 +161,15 @@ class TNavigationState : public TEditObserver {
   std::unique_ptr<TFollowedPositions> positions_;
   std::vector<TTreeItem*> moving_;  // the roots of the subtrees a move takes along
   size_t positionsWorkedOut_ = 0;
+  // Where the last hit was and the search position it stored (see LastFound).
+  int32_t lastFound_ = -1;
+  int32_t storedSearchPos_ = -1;
+  void NoteHit(size_t position);
+  // Where an upward text or target search looks first: above the line found last.
+  int32_t UpwardStart() const;
+  // One press from the start it works out, with the search position updated after it.
+  TSearchOutcome Search(
+      int step, const std::function<TSearchOutcome(const TTreePositions&, int32_t&)>& press);
   TRecordMemo memo_;
 };
 

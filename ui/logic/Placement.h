@@ -14,12 +14,12 @@ struct TPoint {
   int Y = 0;
 };
 
-// The list's top left corner: beside the line's text (`line`), on its right unless the
-// tree's area (`bounds`) leaves too little room there, below its top unless too little
-// room is left below.
+// The list's top left corner: beside the line's text (`line`, the text's own extent), on its
+// right unless the tree's area (`bounds`) leaves too little room there, below its top unless
+// too little room is left below; always inside the area, so that it is seen.
 TPoint QuickTargetListPlace(const TRect& line, const TRect& bounds, int listWidth, int listHeight);
 // The scope box's top left corner: left of the line's text when it fits there, else 5 pixels
-// right of it.
-TPoint ScopeBoxPlace(const TRect& line, int boxWidth);
+// right of it; always inside the area.
+TPoint ScopeBoxPlace(const TRect& line, const TRect& bounds, int boxWidth, int boxHeight);
 
 }  // namespace orvanel::nav

@@ -2,9 +2,11 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 
 #include "records/TraceLine.h"
 #include "tree/CodeTree.h"
+#include "trees/CodeTreeModel.h"
 #include "trees/CodeTreeView.h"
 
 namespace orvanel::ui {
@@ -14,8 +16,13 @@ constexpr int kPad = 4;
 const QString kSeparator = QStringLiteral(" › ");
 constexpr int kPartLimit = 260;  // the widest one part may be, in pixels
 
+// A text of several lines (a comment) stands as its first line and an ellipsis, as in the tree.
 QString PartText(const TTreeItem* item) {
-  return item->Line() ? QString::fromStdString(item->Line()->DisplayText()) : QString();
+  if (!item->Line()) return {};
+  const std::string text = item->Line()->DisplayText();
+  const size_t lineEnd = text.find_first_of("\r\n");
+  if (lineEnd == std::string::npos) return QString::fromStdString(text);
+  return QString::fromStdString(text.substr(0, lineEnd)) + QStringLiteral("…");
 }
 }  // namespace
 
@@ -35,10 +42,39 @@ void TBreadcrumbBar::SetView(TCodeTreeView* view) {
   SetNode(view->SelectedNode());
 }
 
+void TBreadcrumbBar::FollowChanges(TCodeTreeView* view) {
+  followed_ = view;
+  QAbstractItemModel* model = view->CodeModel();
+  connect(model, &QAbstractItemModel::dataChanged, this, &TBreadcrumbBar::RefreshSoon);
+  connect(model, &QAbstractItemModel::rowsMoved, this, &TBreadcrumbBar::RefreshSoon);
+  connect(model, &QAbstractItemModel::rowsInserted, this, &TBreadcrumbBar::RefreshSoon);
+  connect(model, &QAbstractItemModel::rowsRemoved, this, &TBreadcrumbBar::RefreshSoon);
+  connect(model, &QAbstractItemModel::modelReset, this, &TBreadcrumbBar::RefreshSoon);
+  connect(model, &QAbstractItemModel::layoutChanged, this, &TBreadcrumbBar::RefreshSoon);
+  connect(view, &TCodeTreeView::NodesRepainted, this, &TBreadcrumbBar::RefreshSoon);
+}
+
+// Once the change is over: while it runs, items may be on their way out of the tree. The
+// view's selection never holds an item that is gone.
+void TBreadcrumbBar::RefreshSoon() {
+  if (refreshPending_) return;
+  refreshPending_ = true;
+  QTimer::singleShot(0, this, [this] {
+    refreshPending_ = false;
+    if (followed_) SetNode(followed_->SelectedNode());
+  });
+}
+
 void TBreadcrumbBar::SetNode(orvanel::TTreeItem* node) {
   node_ = node;
   Layout();
   update();
+}
+
+QString TBreadcrumbBar::PathText() const {
+  QStringList texts;
+  for (const TPart& part : parts_) texts << part.Text;
+  return texts.join(kSeparator);
 }
 
 void TBreadcrumbBar::resizeEvent(QResizeEvent*) {
@@ -49,7 +85,10 @@ void TBreadcrumbBar::resizeEvent(QResizeEvent*) {
 // fit, the node last; between them a mark that stands for the levels left out.
 void TBreadcrumbBar::Layout() {
   parts_.clear();
-  if (!node_) return;
+  if (!node_) {
+    setAccessibleName(QString());
+    return;
+  }
   std::vector<TTreeItem*> chain;  // the node up to the top level
   for (TTreeItem* it = node_; it; it = it->Parent()) chain.push_back(it);
   const QFontMetrics fm = fontMetrics();
@@ -87,6 +126,7 @@ void TBreadcrumbBar::Layout() {
     x += part.Rect.width() + sep;
   }
   parts_ = std::move(parts);
+  setAccessibleName(PathText());
 }
 
 void TBreadcrumbBar::paintEvent(QPaintEvent*) {

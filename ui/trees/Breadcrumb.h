@@ -3,6 +3,7 @@
 // ancestors from the top level down to the line, elided in the middle when they do not fit;
 // a click on a part asks for that ancestor to be selected. Only the parts shown are put into
 // words, so a line thousands of levels deep costs a walk up its parents and a few texts.
+#include <QPointer>
 #include <QWidget>
 #include <vector>
 
@@ -21,6 +22,11 @@ class TBreadcrumbBar : public QWidget {
 
   // Follows the view: shows the path of its selected node; a click selects in the view.
   void SetView(TCodeTreeView* view);
+  // Shows the texts as they are after every change the view's rows follow (a rename, a
+  // move, a new label or scope): the path is laid out again once the change is over.
+  void FollowChanges(TCodeTreeView* view);
+  // The path as shown, in words (also the bar's accessible name).
+  QString PathText() const;
   // Shows the path to the node (none: an empty bar). The node must stay alive while shown:
   // with SetView the bar follows the view's selection, which never keeps a deleted node.
   void SetNode(orvanel::TTreeItem* node);
@@ -46,8 +52,11 @@ class TBreadcrumbBar : public QWidget {
 
  private:
   void Layout();
+  void RefreshSoon();
 
   orvanel::TTreeItem* node_ = nullptr;
+  QPointer<TCodeTreeView> followed_;
+  bool refreshPending_ = false;
   std::vector<TPart> parts_;
 };
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPainter>
+#include <algorithm>
 
 #include "project/Project.h"
 #include "trees/CodeImages.h"
@@ -67,9 +68,8 @@ void TCodeItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
                                QPalette::HighlightedText)
                : view_->CodeModel()->TextColor(item);
   painter->setPen(color);
-  const QString text = QString::fromStdString(line.DisplayText());
   painter->drawText(layout.Text, Qt::AlignLeft | Qt::AlignVCenter,
-                    option.fontMetrics.elidedText(text, Qt::ElideRight, layout.Text.width()));
+                    ShownText(option.fontMetrics, line, layout.Text.width()));
   if (option.state & QStyle::State_HasFocus && index == view_->currentIndex()) {
     QStyleOptionFocusRect focus;
     focus.rect = layout.Text.adjusted(-1, 0, 0, 0);
@@ -78,6 +78,23 @@ void TCodeItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     view_->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, view_);
   }
   painter->restore();
+}
+
+QString TCodeItemDelegate::ShownText(const QFontMetrics& metrics, const TTraceFileLine& line,
+                                     int width) {
+  QString text = QString::fromStdString(line.DisplayText());
+  const auto lineEnd = std::find_if(text.cbegin(), text.cend(), [](QChar c) {
+    return c == QLatin1Char('\n') || c == QLatin1Char('\r');
+  });
+  if (lineEnd != text.cend()) {
+    // The ellipsis says that more follows; the tool tip shows all of it.
+    text.truncate(lineEnd - text.cbegin());
+    const QString more = QStringLiteral("…");
+    const QString first = metrics.elidedText(text, Qt::ElideRight,
+                                             std::max(0, width - metrics.horizontalAdvance(more)));
+    return first == text ? text + more : first;
+  }
+  return metrics.elidedText(text, Qt::ElideRight, width);
 }
 
 void TCodeItemDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,

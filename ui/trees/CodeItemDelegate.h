@@ -4,6 +4,10 @@
 // comment lines in place.
 #include <QStyledItemDelegate>
 
+namespace orvanel {
+class TTraceFileLine;
+}
+
 namespace orvanel::ui {
 
 class TCodeTreeView;
@@ -21,6 +25,10 @@ class TCodeItemDelegate : public QStyledItemDelegate {
                             const QModelIndex& index) const override;
   void setModelData(QWidget* editor, QAbstractItemModel* model,
                     const QModelIndex& index) const override;
+
+  // The text a row shows in `width` pixels: a text of several lines (a comment with line
+  // breaks) shows its first line and an ellipsis, a long one is cut with an ellipsis.
+  static QString ShownText(const QFontMetrics& metrics, const TTraceFileLine& line, int width);
 
  private:
   TCodeTreeView* view_;

@@ -167,6 +167,9 @@ QVariant TCodeTreeModel::data(const QModelIndex& index, int role) const {
     case Qt::ForegroundRole:
       return TextColor(item);
     case Qt::ToolTipRole:
+      // A text of several lines is drawn as its first line: the tip holds all of it.
+      if (line.DisplayText().find_first_of("\r\n") != std::string::npos)
+        return QString::fromStdString(line.DisplayText());
       if (line.RegisterInfo().empty()) return {};
       return QString::fromStdString(line.RegisterInfo());
     case ImageRole:

@@ -1,5 +1,6 @@
 #include "trees/CodeTreeView.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDrag>
 #include <QHeaderView>
@@ -11,6 +12,7 @@
 #include "project/Project.h"
 #include "trees/CodeImages.h"
 #include "trees/CodeItemDelegate.h"
+#include "trees/CodeTreeAccessible.h"
 #include "trees/CodeTreeModel.h"
 
 namespace orvanel::ui {
@@ -41,9 +43,19 @@ TCodeTreeView::TCodeTreeView(QWidget* parent) : QTreeView(parent) {
   setItemDelegate(delegate_);
   setModel(model_);
   badgeWidth_ = fontMetrics().horizontalAdvance(QStringLiteral("⋯00000")) + 6;
+  MakeIndentSteps();
 
   connect(model_, &TCodeTreeModel::TreeSelectionChanged, this,
           &TCodeTreeView::TreeSelectionChanged);
+  InstallCodeTreeAccessibility();
+  auto reshaped = [this] { ++shapeGeneration_; };
+  connect(model_, &QAbstractItemModel::rowsInserted, this, reshaped);
+  connect(model_, &QAbstractItemModel::rowsRemoved, this, reshaped);
+  connect(model_, &QAbstractItemModel::rowsMoved, this, reshaped);
+  connect(model_, &QAbstractItemModel::modelReset, this, reshaped);
+  connect(model_, &QAbstractItemModel::layoutChanged, this, reshaped);
+  connect(this, &QTreeView::expanded, this, reshaped);
+  connect(this, &QTreeView::collapsed, this, reshaped);
   connect(this, &QTreeView::expanded, this, [this](const QModelIndex& index) {
     if (TTreeItem* item = NodeAt(index)) item->Expanded = true;
   });
@@ -99,6 +111,10 @@ std::vector<TTreeItem*> TCodeTreeView::SelectedNodes() const {
 
 void TCodeTreeView::TreeSelectionChanged() {
   viewport()->update();
+  if (QAccessible::isActive()) {
+    QAccessibleEvent event(this, QAccessible::SelectionWithin);
+    QAccessible::updateAccessibility(&event);
+  }
   TTreeItem* now = SelectedNode();
   if (now == lastReported_ && !reportAlways_) return;
   lastReported_ = now;
@@ -160,7 +176,17 @@ QItemSelectionModel::SelectionFlags TCodeTreeView::selectionCommand(const QModel
 }
 
 void TCodeTreeView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
-  QTreeView::currentChanged(current, previous);
+  // Not QTreeView's: it tells accessibility clients of the focus in its own numbering of
+  // rows, a header first; this view's rows are numbered from 0 (TCodeTreeAccessible).
+  QAbstractItemView::currentChanged(current, previous);
+  viewport()->update();
+  if (QAccessible::isActive() && current.isValid() && hasFocus()) {
+    if (const int row = ShownRowOf(current); row >= 0) {
+      QAccessibleEvent event(this, QAccessible::Focus);
+      event.setChild(row);
+      QAccessible::updateAccessibility(&event);
+    }
+  }
   // Only the keys move the selection with the current row; a row that goes away moves the
   // current row without selecting anything.
   if (!keyNavigating_) return;
@@ -171,19 +197,49 @@ void TCodeTreeView::currentChanged(const QModelIndex& current, const QModelIndex
 
 // --- geometry -------------------------------------------------------------------------------
 
+// The first levels take a full step each, the next ones narrower steps down to a quarter
+// step: a tree of ordinary depth reads with plain indentation and the deepest lines drawn at
+// their own depth still differ by a few pixels.
+void TCodeTreeView::MakeIndentSteps() {
+  const int narrowBy = std::max(1, step_ / 8);
+  minStep_ = std::max(2, step_ / 4);
+  indents_ = {0};
+  for (int s = step_; s > minStep_; s -= narrowBy) indents_.push_back(indents_.back() + s);
+}
+
+int TCodeTreeView::IndentOf(int level) const {
+  const int tabled = static_cast<int>(indents_.size()) - 1;
+  if (level <= tabled) return indents_[static_cast<size_t>(std::max(0, level))];
+  return indents_.back() + (level - tabled) * minStep_;
+}
+
+int TCodeTreeView::DeepestWithin(int room) const {
+  if (room < 0) return 0;
+  const int tabled = static_cast<int>(indents_.size()) - 1;
+  if (indents_.back() <= room) return tabled + (room - indents_.back()) / minStep_;
+  const auto past = std::upper_bound(indents_.begin(), indents_.end(), room);
+  return static_cast<int>(past - indents_.begin()) - 1;
+}
+
+// A line's text starts at most a third of the width in: the indentation, the arrow and the
+// pictures of a line at its own depth fit there, and so do those of a deeper line drawn at
+// the cap's indentation with its badge.
 int TCodeTreeView::IndentLimit() const {
-  const int fixed = step_ + badgeWidth_ + 2 * kImageSize + 2 * kGap;
-  return std::max(0, (viewport()->width() / 3 - fixed) / step_);
+  return DeepestWithin(viewport()->width() / 3 - (step_ + 2 * kImageSize + 2 * kGap));
+}
+
+int TCodeTreeView::CappedIndentLevel() const {
+  return std::min(IndentLimit(), DeepestWithin(viewport()->width() / 3 -
+                                               (step_ + badgeWidth_ + 2 * kImageSize + 2 * kGap)));
 }
 
 TCodeRowLayout TCodeTreeView::RowLayout(const TTreeItem* item, const QRect& row) const {
   TCodeRowLayout layout;
   layout.Level = item->Level();
-  const int limit = IndentLimit();
-  layout.Capped = layout.Level > limit;
+  layout.Capped = layout.Level > IndentLimit();
   const int top = row.top(), h = row.height();
   const int imageTop = top + (h - kImageSize) / 2;
-  int x = row.left() + std::min(layout.Level, limit) * step_;
+  int x = row.left() + IndentOf(layout.Capped ? CappedIndentLevel() : layout.Level);
   layout.Arrow = QRect(x, top, step_, h);
   x += step_;
   if (layout.Capped) {
@@ -208,6 +264,14 @@ QRect TCodeTreeView::TextRect(TTreeItem* node) const {
   return row.isValid() ? RowLayout(node, row).Text : QRect();
 }
 
+QRect TCodeTreeView::TextExtent(TTreeItem* node) const {
+  QRect text = TextRect(node);
+  if (!text.isValid() || !node->Line()) return text;
+  const QString shown = TCodeItemDelegate::ShownText(fontMetrics(), *node->Line(), text.width());
+  text.setWidth(std::min(text.width(), fontMetrics().horizontalAdvance(shown) + 1));
+  return text;
+}
+
 bool TCodeTreeView::Holds(const TTreeItem* node) const {
   TProject* project = Project();
   if (!node || !project) return false;
@@ -227,6 +291,7 @@ TTreeItem* TCodeTreeView::NodeAt(const QModelIndex& index) const {
 
 void TCodeTreeView::RepaintNodes() {
   viewport()->update();
+  emit NodesRepainted();
 }
 
 // Nodes that left their places run by run come back as new rows: the branches that were open

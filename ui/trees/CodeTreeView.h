@@ -58,6 +58,8 @@ class TCodeTreeView : public QTreeView {
   QRect NodeRect(TTreeItem* node) const;
   // Where the node's text is drawn, in viewport coordinates; empty when it is not shown.
   QRect TextRect(TTreeItem* node) const;
+  // The part of TextRect the text itself covers (what stands beside the line).
+  QRect TextExtent(TTreeItem* node) const;
   // The node's index; none for a node of another tree.
   QModelIndex IndexOf(TTreeItem* node) const;
   TTreeItem* NodeAt(const QModelIndex& index) const;
@@ -68,9 +70,13 @@ class TCodeTreeView : public QTreeView {
   using QTreeView::edit;  // edit(index): renames the line if it is a comment line
 
   // The deepest level whose indentation is drawn: a third of the width holds the indentation,
-  // the arrow, the badge and the pictures. Deeper lines stand at this level with a badge.
+  // the arrow and the pictures. Deeper lines carry a badge and stand at CappedIndentLevel,
+  // where the badge fits in that third as well.
   int IndentLimit() const;
+  int CappedIndentLevel() const;
+  // The first step of the indentation; the steps narrow with depth (IndentOf).
   int IndentStep() const { return step_; }
+  int IndentOf(int level) const;
   TCodeRowLayout RowLayout(const TTreeItem* item, const QRect& row) const;
   const TCodeImages& Images() const { return *images_; }
   // Runs a command of the view; a model exception becomes CommandFailed.
@@ -83,6 +89,8 @@ class TCodeTreeView : public QTreeView {
   void QuickTargetRequested();
   // A model exception caught inside the view (drop, delete, insert, rename).
   void CommandFailed(const QString& message);
+  // RepaintNodes: the texts of lines may have changed (labels, mappings, scopes, comments).
+  void NodesRepainted();
 
  protected:
   QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
@@ -113,6 +121,16 @@ class TCodeTreeView : public QTreeView {
   // The rows QTreeView holds and the room its list has for them (both 0 when it cannot tell).
   std::pair<qsizetype, qsizetype> RowRoom() const;
 
+  // The rows shown, as an accessibility client sees them: every row of an open branch in
+  // order (only those in the viewport where Qt's row list cannot be reached), each looked up
+  // in constant time. The parent's row (-1 for a top-level row, -2 where it cannot tell).
+  int ShownRowCount() const;
+  QModelIndex ShownRow(int row) const;
+  int ShownRowParent(int row) const;
+  int ShownRowOf(const QModelIndex& index) const;  // -1 when it is not shown
+  // Changes whenever shown rows come, go or move (rows numbered before are stale).
+  unsigned ShapeGeneration() const { return shapeGeneration_; }
+
  private:
   void TreeSelectionChanged();
   void OpenIfExpanded(const QModelIndex& parent);
@@ -121,12 +139,17 @@ class TCodeTreeView : public QTreeView {
   void SelectBy(TTreeItem* item, Qt::KeyboardModifiers modifiers);
   void SetCurrentQuietly(const QModelIndex& index);
   void TrimRowRoom();
+  void MakeIndentSteps();
+  // The deepest level whose indentation is at most `room` pixels.
+  int DeepestWithin(int room) const;
 
   TCodeTreeModel* model_ = nullptr;
   TCodeItemDelegate* delegate_ = nullptr;
   std::unique_ptr<TCodeImages> images_;
   int step_ = 16;
   int badgeWidth_ = 0;
+  std::vector<int> indents_;           // the indentation of the levels whose steps narrow
+  int minStep_ = 4;                    // the step past them
   TTreeItem* lastReported_ = nullptr;  // compared by address only
   bool reportAlways_ = false;
   bool keyNavigating_ = false;
@@ -137,6 +160,7 @@ class TCodeTreeView : public QTreeView {
   bool selectOnRelease_ = false;   // a plain click in a multi-selection selects alone on release
   bool editOnRelease_ = false;     // a click on the single selected comment line renames it
   bool trimPending_ = false;
+  unsigned shapeGeneration_ = 0;
 };
 
 }  // namespace orvanel::ui

@@ -1,6 +1,7 @@
 // Navigation, search, line comments, the scope, mapping and label commands and the CPU
 // status of the main window. The decisions are made by nav::TNavigationState and the plain
 // functions of ui/logic; this file binds them to the window's controls.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -41,15 +42,15 @@ TTraceFileLine* LineOf(TTreeItem* node) {
 
 }  // namespace
 
-TCloseOnEmptyClick::TCloseOnEmptyClick(QListWidget* list)
-    : QObject(list), list_(list), viewport_(list->viewport()) {
+TCloseOnEmptyClick::TCloseOnEmptyClick(QListWidget* list, std::function<void()> close)
+    : QObject(list), list_(list), viewport_(list->viewport()), close_(std::move(close)) {
   viewport_->installEventFilter(this);
 }
 
 bool TCloseOnEmptyClick::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonRelease && watched == viewport_ &&
       !list_->itemAt(static_cast<QMouseEvent*>(event)->position().toPoint()))
-    list_->hide();
+    close_();
   return QObject::eventFilter(watched, event);
 }
 
@@ -60,7 +61,7 @@ void TForm1::TNavigationPanelsDeleter::operator()(TNavigationPanels* panels) con
 TForm1::TNavigationPanels& TForm1::NavigationPanels() {
   if (!navigationPanels_) {
     navigationPanels_.reset(new TNavigationPanels);
-    new TCloseOnEmptyClick(LBQuickTargetNav);
+    new TCloseOnEmptyClick(LBQuickTargetNav, [this] { HideBesideLine(LBQuickTargetNav); });
   }
   return *navigationPanels_;
 }
@@ -73,8 +74,8 @@ void TForm1::NavigationProjectOpened() {
   state.Open(*project_);
   state.ListsChanged = [this] {
     nav::TNavigationState& s = NavigationPanels().State;
-    LBQuickTargetNav->hide();  // its lines may be gone
-    if (s.ScopeLines().empty()) CBSetScope->hide();
+    HideBesideLine(LBQuickTargetNav);  // its lines may be gone
+    if (s.ScopeLines().empty()) HideBesideLine(CBSetScope);
     UpdateHistoryButtons();
   };
   UpdateHistoryButtons();
@@ -82,9 +83,9 @@ void TForm1::NavigationProjectOpened() {
 
 void TForm1::NavigationProjectClosing() {
   NavigationPanels().State.Close();
-  LBQuickTargetNav->hide();
+  HideBesideLine(LBQuickTargetNav);
   LBQuickTargetNav->clear();
-  CBSetScope->hide();
+  HideBesideLine(CBSetScope);
   UpdateHistoryButtons();
 }
 
@@ -100,8 +101,8 @@ void TForm1::CodeTreeChange(orvanel::TTreeItem* node) {
   if (!node) return;
   nav::TNavigationState& state = NavigationPanels().State;
   const auto effects = state.SelectionChanged(node);
-  if (effects.HideScopeBox) CBSetScope->hide();
-  LBQuickTargetNav->hide();
+  if (effects.HideScopeBox) HideBesideLine(CBSetScope);
+  HideBesideLine(LBQuickTargetNav);
   UpdateHistoryButtons();
   if (const TTraceFileLine* line = node->Line())
     codeTree_->setToolTip(QString::fromStdString(line->RegisterInfo()));
@@ -225,27 +226,45 @@ void TForm1::ShowQuickTargetList() {
   LBQuickTargetNav->clear();
   for (const TTraceFileLine* line : state.QuickTargets())
     LBQuickTargetNav->addItem(QString::fromStdString(line->DisplayText()));
+  ShowBesideLine(LBQuickTargetNav, node);
+}
+
+void TForm1::ShowBesideLine(QWidget* popup, TTreeItem* node) {
   QWidget* area = codeTree_->viewport();
-  if (LBQuickTargetNav->parentWidget() != area) LBQuickTargetNav->setParent(area);
+  if (popup->parentWidget() != area) popup->setParent(area);
+  codeTree_->scrollTo(codeTree_->IndexOf(node));
+  const QRect text = codeTree_->TextExtent(node);
+  const nav::TRect line = ToRect(text);
+  const nav::TRect bounds = ToRect(area->rect());
   const nav::TPoint place =
-      nav::QuickTargetListPlace(ToRect(codeTree_->NodeRect(node)), ToRect(area->rect()),
-                                LBQuickTargetNav->width(), LBQuickTargetNav->height());
-  LBQuickTargetNav->move(place.X, place.Y);
-  LBQuickTargetNav->show();
-  LBQuickTargetNav->raise();
-  LBQuickTargetNav->setFocus();
+      popup == LBQuickTargetNav
+          ? nav::QuickTargetListPlace(line, bounds, popup->width(), popup->height())
+          : nav::ScopeBoxPlace(line, bounds, popup->width(), popup->height());
+  popup->move(place.X, place.Y);
+  popup->show();
+  popup->raise();
+  popup->setFocus(Qt::PopupFocusReason);
+}
+
+void TForm1::HideBesideLine(QWidget* popup) {
+  if (popup->isHidden()) return;
+  QWidget* focus = QApplication::focusWidget();
+  const bool hadFocus = focus && (focus == popup || popup->isAncestorOf(focus));
+  popup->hide();
+  // The keys go back to the tree the box or list stood on.
+  if (hadFocus) codeTree_->setFocus(Qt::OtherFocusReason);
 }
 
 void TForm1::LBQuickTargetNavClick() {
   const std::vector<TTraceFileLine*>& lines = NavigationPanels().State.QuickTargets();
   const int row = LBQuickTargetNav->currentRow();
-  LBQuickTargetNav->hide();
+  HideBesideLine(LBQuickTargetNav);
   if (row < 0 || static_cast<size_t>(row) >= lines.size()) return;
   GotoOffset(lines[static_cast<size_t>(row)]->Offset());
 }
 
 void TForm1::LBQuickTargetNavKeyDown(int key) {
-  if (key == Qt::Key_Escape) LBQuickTargetNav->hide();
+  if (key == Qt::Key_Escape) HideBesideLine(LBQuickTargetNav);
 }
 
 // --- bookmarks ---------------------------------------------------------------------------------
@@ -265,9 +284,11 @@ void TForm1::NewBookmark(TTreeItem* node) {
   const std::string name = dialog.LEBookmarkName->text().toStdString();
   const std::string offset = dialog.LEROMOffset->text().toStdString();
   if (result != QDialog::Accepted) return;
-  if (project_->NewBookmark(offset, name))
+  if (project_->NewBookmark(offset, name)) {
     if (const auto* entry = project_->BookmarkList().Find(offset))
       AddBookmarkItem(entry->MenuEntry.get());
+    codeTree_->RepaintNodes();  // the line's bookmark mark
+  }
 }
 
 // --- search ------------------------------------------------------------------------------------
@@ -486,14 +507,8 @@ void TForm1::SetLineScope1Click() {
   CBSetScope->clear();
   for (const auto& scope : project_->ScopeManager()->Scopes())
     CBSetScope->addItem(QString::fromStdString(scope->ScopeName()));
-  QWidget* area = codeTree_->viewport();
-  if (CBSetScope->parentWidget() != area) CBSetScope->setParent(area);
-  const nav::TPoint place = nav::ScopeBoxPlace(
-      ToRect(codeTree_->NodeRect(shown ? shown : state.ScopeLines().back())), CBSetScope->width());
-  CBSetScope->move(place.X, place.Y);
-  CBSetScope->show();
-  CBSetScope->raise();
-  CBSetScope->setFocus();
+  CBSetScope->resize(CBSetScope->width(), CBSetScope->sizeHint().height());
+  ShowBesideLine(CBSetScope, shown ? shown : state.ScopeLines().back());
 }
 
 void TForm1::CBSetScopeChange(int index) {
@@ -503,8 +518,13 @@ void TForm1::CBSetScopeChange(int index) {
     if (static_cast<size_t>(index) < scopes.size())
       state.ApplyScope(scopes[static_cast<size_t>(index)].get());
   }
-  CBSetScope->hide();
+  HideBesideLine(CBSetScope);
   codeTree_->RepaintNodes();
+}
+
+void TForm1::CloseScopeBox() {
+  NavigationPanels().State.ForgetScopeLines();
+  HideBesideLine(CBSetScope);
 }
 
 }  // namespace orvanel::ui

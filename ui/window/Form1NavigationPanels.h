@@ -2,6 +2,7 @@
 // What the main window keeps for navigation, search, line comments and the scope commands:
 // the widget-free state and the three modeless find dialogs.
 #include <QObject>
+#include <functional>
 
 #include "logic/NavigationState.h"
 #include "window/MainWindow.h"
@@ -24,7 +25,7 @@ struct TForm1::TNavigationPanels {
 class TCloseOnEmptyClick : public QObject {
   Q_OBJECT
  public:
-  explicit TCloseOnEmptyClick(QListWidget* list);
+  TCloseOnEmptyClick(QListWidget* list, std::function<void()> close);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -34,6 +35,7 @@ class TCloseOnEmptyClick : public QObject {
   // Kept apart so that events that reach the filter while the list is being destroyed never
   // call the list.
   QObject* viewport_;
+  std::function<void()> close_;
 };
 
 }  // namespace orvanel::ui

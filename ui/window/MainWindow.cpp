@@ -96,7 +96,8 @@ void TForm1::CreateLayout() {
     panel->setFixedWidth(widths[i]);
     // The text is what a screen reader reads; the description says which panel it is.
     panel->setAccessibleDescription(QStringLiteral("Status panel %1").arg(i + 1));
-    statusBar()->addWidget(panel);
+    // Permanent: a tool button's status tip is shown beside the panels, never over them.
+    statusBar()->addPermanentWidget(panel);
     statusPanels_[i] = panel;
   }
 
@@ -115,7 +116,8 @@ void TForm1::CreateLayout() {
   panel1Layout->setSpacing(0);
   Breadcrumb = new TBreadcrumbBar(Panel1);
   Breadcrumb->setObjectName(QStringLiteral("Breadcrumb"));
-  Breadcrumb->setAccessibleName(QStringLiteral("Calls leading to the line"));
+  // Its accessible name is the path it shows.
+  Breadcrumb->setAccessibleDescription(QStringLiteral("Calls leading to the line"));
   panel1Layout->addWidget(Breadcrumb);
   auto* stack = new QWidget(Panel1);
   auto* stackLayout = new QStackedLayout(stack);
@@ -143,6 +145,7 @@ void TForm1::CreateLayout() {
   CBSetScope->setAccessibleName(QStringLiteral("Line scope"));
   CBSetScope->setFixedWidth(97);
   CBSetScope->hide();
+  CBSetScope->installEventFilter(this);
   LBQuickTargetNav = new QListWidget(Panel1);
   LBQuickTargetNav->setObjectName(QStringLiteral("LBQuickTargetNav"));
   LBQuickTargetNav->setAccessibleName(QStringLiteral("Lines with the same target"));
@@ -179,6 +182,7 @@ void TForm1::CreateLayout() {
     Breadcrumb->SetNode(node);
     RunCommand([this, node] { CodeTreeChange(node); });
   });
+  Breadcrumb->FollowChanges(codeTree_);
   connect(Breadcrumb, &TBreadcrumbBar::AncestorClicked, this,
           [this](TTreeItem* node) { RunCommand([this, node] { codeTree_->SelectNode(node); }); });
   connect(codeTree_, &TCodeTreeView::QuickTargetRequested, this,

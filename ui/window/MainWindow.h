@@ -332,6 +332,12 @@ class TForm1 : public QMainWindow {
   // Selects a found node in the code tree, with the focus when `focus`.
   void SelectFoundNode(TTreeItem* node, bool focus);
   void GotoOffset(qint64 offset);
+  // The quick target list or the scope box: shown beside the line's text inside the tree's
+  // area with the focus; hidden with the focus given back to the tree when it had it.
+  void ShowBesideLine(QWidget* popup, TTreeItem* node);
+  void HideBesideLine(QWidget* popup);
+  // Escape or a click elsewhere: the scope box closes and no line takes a scope.
+  void CloseScopeBox();
   void NewBookmark(TTreeItem* node);
   // The mapping dialog for the line (none: "Add New Mapping"), then CreateMapping of the project.
   void NewMapping(TProject& project, TTreeItem* line);

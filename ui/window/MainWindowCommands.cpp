@@ -1,6 +1,7 @@
 // The main window's command table: main menu, context menus, tool buttons, their shortcuts,
 // the enabling rule, and the precedence of the code trees' shortcuts over the main menu's.
 #include <QApplication>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QListWidget>
@@ -298,7 +299,9 @@ QAction* TForm1::ContextShortcutFor(const QKeySequence& keys) const {
   for (QAction* action : {CreateOffsetLabelatLine1, ForTargetOffset1, SetLineScope1, Cut2, Copy2,
                           Paste2, PasteAsChildrenOfselectednode1, FindStartNode1, FindTargetNode1,
                           GotopreviousOpcode1, GotoNextOpCode1})
-    if (action->isEnabled() && action->shortcut() == keys) return action;
+    // An entry the menu hid for the line it was opened on still answers its keys (a hidden
+    // action counts as disabled to Qt); its handler checks the line it acts on.
+    if ((action->isEnabled() || !action->isVisible()) && action->shortcut() == keys) return action;
   return nullptr;
 }
 
@@ -323,6 +326,25 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     int key = static_cast<QKeyEvent*>(event)->key();
     RunCommand([this, key] { LBQuickTargetNavKeyDown(key); });
     return key == Qt::Key_Escape;
+  }
+  if (watched == CBSetScope && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    RunCommand([this] { CloseScopeBox(); });
+    return true;
+  }
+  if ((watched == CBSetScope || watched == LBQuickTargetNav) && event->type() == QEvent::FocusOut &&
+      static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason &&
+      static_cast<QFocusEvent*>(event)->reason() != Qt::ActiveWindowFocusReason) {
+    // The focus went elsewhere (a click beside the box): it closes without a change. Its own
+    // drop-down list taking the focus, or another program's window, keeps it open.
+    QWidget* popup = static_cast<QWidget*>(watched);
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus || !popup->isAncestorOf(focus)) {
+      if (watched == CBSetScope)
+        RunCommand([this] { CloseScopeBox(); });
+      else
+        popup->hide();
+    }
   }
   return QMainWindow::eventFilter(watched, event);
 }

@@ -177,6 +177,11 @@ void TForm1::OpenProjectFile1Click() {
 bool TForm1::ReadProjectFile(const std::string& fileName) {
   TBusyScope busy(ui_);
   Panel1Caption->setText(QStringLiteral("Loading Trace File..."));
+  // Said only while it is so: a read that fails leaves the empty window without it.
+  struct TClearCaption {
+    QLabel* Caption;
+    ~TClearCaption() { Caption->clear(); }
+  } clearCaption{Panel1Caption};
   // Reading throws on a broken file; the half-read project goes with the exception.
   ShowProject(OpenProject(fileName, ui_, ProgramDir()));
   for (TMenuEntry* entry : project_->FillBookmarkMenu()) AddBookmarkItem(entry);
