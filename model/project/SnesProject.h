@@ -23,6 +23,9 @@ class TSNESProject : public TProject {
 
   int32_t CallDepth = 0;
 
+  // Whether the dialect's lines record the stack pointer S.
+  virtual bool LogRecordsStack() const { return true; }
+
  protected:
   // Whether ConvertLog shows the progress bar (the first dialect's driver does).
   virtual bool ShowsConversionProgress() const { return true; }
@@ -34,6 +37,7 @@ class TDravikSNESTraceFileProject : public TSNESProject {
   std::unique_ptr<TTraceFileLine> CreateLine(std::string_view text, bool isComment,
                                              const TLogLines* log) override;
   std::unique_ptr<TTraceFileLine> CreateLineFromXml(const TXmlAttributes& element) override;
+  bool LogRecordsStack() const override { return false; }
 
  protected:
   bool ShowsConversionProgress() const override { return false; }
