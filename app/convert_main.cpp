@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,8 @@ namespace fs = std::filesystem;
 
 const char* const kUsage =
     "Usage: orvanel-convert [--debugger] [--map FILE] [--labels FILE] [--symbols FILE]...\n"
-    "                       [--rom-map lorom|hirom] LOG PROJECT.tfp\n"
+    "                       [--rom-map lorom|hirom] [--interrupt-levels|--no-interrupt-levels]\n"
+    "                       LOG PROJECT.tfp\n"
     "       orvanel-convert --resave IN.tfp OUT.tfp\n"
     "       orvanel-convert --export-listing FILE PROJECT.tfp\n"
     "       orvanel-convert --export-symbols wla|mlb|sym [--rom-map lorom|hirom] FILE PROJECT.tfp\n"
@@ -31,6 +33,9 @@ const char* const kUsage =
     "--symbols imports a symbol file (WLA-DX or asar, no$sns, ca65 -Ln, .sym, .mlb) after\n"
     "the conversion and before the save; it may be given several times. --rom-map sets the\n"
     "ROM layout of ROM offsets instead of the one guessed from the trace.\n"
+    "--interrupt-levels gives every interrupt handler a level of its own, an item NMI, IRQ\n"
+    "or Interrupt at the place it interrupted; --no-interrupt-levels leaves the handler's\n"
+    "lines in the level they interrupted. The default is off for both dialects.\n"
     "With --resave, opens the project IN.tfp and saves it with all its files as OUT.tfp.\n"
     "--export-listing writes the code tree of PROJECT.tfp as text to FILE;\n"
     "--export-symbols writes its labels and mappings to FILE as a WLA-DX symbol file, an\n"
@@ -41,6 +46,7 @@ enum class TMode { Convert, Resave, ExportListing, ExportSymbols };
 struct TOptions {
   TMode mode = TMode::Convert;
   bool debugger = false;
+  std::optional<bool> interruptLevels;
   std::string map, labels;
   std::vector<std::string> symbols;
   orvanel::TRomMapping romMapping = orvanel::TRomMapping::Guess;
@@ -76,6 +82,8 @@ bool ParseOptions(int argc, char* argv[], TOptions& o) {
     const bool hasValue = i + 1 < argc;
     if (a == "--debugger") {
       o.debugger = true;
+    } else if (a == "--interrupt-levels" || a == "--no-interrupt-levels") {
+      o.interruptLevels = a == "--interrupt-levels";
     } else if (a == "--resave") {
       o.mode = TMode::Resave;
     } else if (a == "--export-listing") {
@@ -147,6 +155,12 @@ int main(int argc, char* argv[]) {
       convert.MapFile = options.map;
       convert.LabelFile = options.labels;
       convert.ProgramDir = ProgramDir();
+      convert.InterruptLevels = options.interruptLevels;
+      convert.BeforeSave = [](orvanel::TSNESProject& project) {
+        if (!project.InterruptLevels) return;
+        std::printf("Interrupts given a level: %zu; entries that could not be decided: %zu\n",
+                    project.InterruptCounts.Entered, project.InterruptCounts.Undecided);
+      };
       saved = orvanel::ConvertLogWithSymbols(convert, options.symbols, options.romMapping, ui);
     }
     return saved ? 0 : 1;

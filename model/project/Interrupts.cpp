@@ -10,19 +10,29 @@ namespace orvanel {
 
 namespace {
 
-// The status text holds the nine flags E N V M X D I Z C, upper case for set.
-constexpr size_t kFlagE = 0;
-constexpr size_t kFlagM = 3;
-constexpr size_t kFlagX = 4;
-constexpr size_t kFlagD = 5;
-constexpr size_t kFlagI = 6;
+// The flags of a status text, upper case for set: "ENVMXDIZC" (snes9x) or "NVMXDIZC"
+// (Mesen2, which does not print E). A flag the text does not show is unknown.
+struct TFlags {
+  std::optional<bool> E, M, X, D, I;
+};
 
-std::optional<bool> Flag(const TItemRegisters& r, size_t index) {
-  if (r.PText().size() != 9) return std::nullopt;
-  const char c = r.P[index];
-  if (c >= 'A' && c <= 'Z') return true;
-  if (c >= 'a' && c <= 'z') return false;
-  return std::nullopt;
+TFlags Flags(const TItemRegisters& r) {
+  const std::string text = r.PText();
+  const size_t skip = text.size() == 9 ? 1 : 0;
+  if (text.size() != 8 + skip) return {};
+  auto flag = [&](size_t index) -> std::optional<bool> {
+    const char c = text[index];
+    if (c >= 'A' && c <= 'Z') return true;
+    if (c >= 'a' && c <= 'z') return false;
+    return std::nullopt;
+  };
+  TFlags f;
+  if (skip) f.E = flag(0);
+  f.M = flag(skip + 2);
+  f.X = flag(skip + 3);
+  f.D = flag(skip + 4);
+  f.I = flag(skip + 5);
+  return f;
 }
 
 bool IsReturn(int32_t op) {
@@ -65,8 +75,9 @@ bool Repeats(int32_t op) {
 // S after the instruction ran, from the registers it started with.
 uint16_t StackAfter(const TExecutedLine& line, bool emulation) {
   const TItemRegisters& r = line.Registers;
-  const bool wideA = !emulation && Flag(r, kFlagM) == false;
-  const bool wideX = !emulation && Flag(r, kFlagX) == false;
+  const TFlags flags = Flags(r);
+  const bool wideA = !emulation && flags.M == false;
+  const bool wideX = !emulation && flags.X == false;
   int change = 0;
   switch (line.Opcode) {
     case 0x08:  // PHP
@@ -125,16 +136,26 @@ uint16_t StackAfter(const TExecutedLine& line, bool emulation) {
 }
 
 // Whether the registers of the next line show an interrupt taken after `previous`.
-bool LooksEntered(const TExecutedLine& previous, const TItemRegisters& next, bool stackGiven) {
-  const std::optional<bool> emulation = Flag(previous.Registers, kFlagE);
-  if (!emulation || Flag(next, kFlagI) != true) return false;
-  if (!*emulation && Flag(next, kFlagD) != false) return false;
+bool EnteredInMode(const TExecutedLine& previous, const TItemRegisters& next, bool stackGiven,
+                   bool emulation) {
+  const TFlags flags = Flags(next);
+  if (flags.I != true) return false;
+  if (!emulation && flags.D != false) return false;
   if (!stackGiven) return true;
-  const uint16_t left = StackAfter(previous, *emulation);
-  const uint16_t pushed = *emulation ? 3 : 4;
-  const uint16_t expected = *emulation ? static_cast<uint16_t>(0x0100 | ((left - pushed) & 0xFF))
-                                       : static_cast<uint16_t>(left - pushed);
+  const uint16_t left = StackAfter(previous, emulation);
+  const uint16_t pushed = emulation ? 3 : 4;
+  const uint16_t expected = emulation ? static_cast<uint16_t>(0x0100 | ((left - pushed) & 0xFF))
+                                      : static_cast<uint16_t>(left - pushed);
   return next.S == expected;
+}
+
+bool LooksEntered(const TExecutedLine& previous, const TItemRegisters& next, bool stackGiven) {
+  // A log that does not print E leaves the mode open: either one's push will do, and
+  // without S only the native mode's flags (I set, D clear) tell.
+  const std::optional<bool> emulation = Flags(previous.Registers).E;
+  if (emulation) return EnteredInMode(previous, next, stackGiven, *emulation);
+  return EnteredInMode(previous, next, stackGiven, false) ||
+         (stackGiven && EnteredInMode(previous, next, stackGiven, true));
 }
 
 }  // namespace

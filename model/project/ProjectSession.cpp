@@ -93,6 +93,7 @@ bool ConvertLogToProject(const TConvertOptions& o, TUserInterface& ui) {
   if (!fs::is_regular_file(o.LogFile, ec))
     throw EFileError("The log \"" + o.LogFile + "\" does not exist");
   auto project = CreateProject(o.Debugger ? 2 : 1, ui, o.ProgramDir);
+  project->InterruptLevels = o.InterruptLevels.value_or(project->InterruptLevelsByDefault());
   project->TraceLogDialog.FileName = o.LogFile;
   project->ScopeManager()->FileDialog().FileName =
       Absolute(o.MapFile.empty() ? WithExtension(o.ProjectFile, ".tfm") : o.MapFile);

@@ -2,6 +2,7 @@
 // How the main window (and the batch converter) create, open and save projects.
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "project/SnesProject.h"
@@ -12,6 +13,9 @@ namespace orvanel {
 // the reader's own message (file, line, reason) follows on the next line.
 inline constexpr const char* kUnreadableRegisterFile =
     "The register description file could not be read; no hardware register is named.";
+
+// The check box of the log dialog of "New".
+inline constexpr const char* kInterruptLevelsOption = "Interrupts open their own level";
 
 // A project of type 1 (first dialect) or 2 (debugger dialect), set up as the main window
 // sets up a new or opened project: its label manager's Global root and the register file
@@ -46,6 +50,9 @@ struct TConvertOptions {
   std::string MapFile;     // empty: PROJECT.tfm
   std::string LabelFile;   // empty: PROJECT.tlm
   std::string ProgramDir;  // where "Mappings.xml" may lie; empty for none
+  // Whether interrupts open their own level; unset: the layout's default (off for the two
+  // dialects).
+  std::optional<bool> InterruptLevels;
   // Runs after the conversion and before the save (the converter imports symbols here).
   std::function<void(TSNESProject&)> BeforeSave;
 };

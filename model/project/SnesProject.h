@@ -25,6 +25,9 @@ class TSNESProject : public TProject {
 
   // Whether the dialect's lines record the stack pointer S.
   virtual bool LogRecordsStack() const { return true; }
+  // Whether a new project of this layout gives interrupts their own level unless told
+  // otherwise: off for the two dialects, whose trees stay as they always were.
+  virtual bool InterruptLevelsByDefault() const { return false; }
 
  protected:
   // Whether ConvertLog shows the progress bar (the first dialect's driver does).

@@ -8,7 +8,8 @@ namespace orvanel {
 bool ConvertLogWithSymbols(TConvertOptions options, const std::vector<std::string>& symbolFiles,
                            TRomMapping mapping, TUserInterface& ui) {
   if (!symbolFiles.empty()) {
-    options.BeforeSave = [&](TSNESProject& project) {
+    options.BeforeSave = [&, before = options.BeforeSave](TSNESProject& project) {
+      if (before) before(project);
       for (const std::string& file : symbolFiles) {
         TSymbolImportResult result = ImportSymbols(project, file, mapping);
         if (result.Read()) ui.ShowMessage(SymbolImportSummary(result, file));

@@ -256,6 +256,8 @@ class TForm1 : public QMainWindow {
   TQtUserInterface ui_{this};
   std::unique_ptr<TSNESProject> project_;
   bool projectOpen_ = false;
+  // The last choice of interrupt levels per project type, offered at the next "New".
+  std::map<int, bool> interruptLevelsChoice_;
   TClipboard clipboard_;
   TCodeTreeView* codeTree_ = nullptr;
   TCodeTreeView* codeCacheTree_ = nullptr;

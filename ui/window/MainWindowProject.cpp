@@ -79,13 +79,29 @@ void TForm1::FreeProject() {
 }
 
 bool TForm1::StartNewProject(std::unique_ptr<TSNESProject> project) {
-  if (!ui_.ExecuteFileDialog(project->TraceLogDialog)) return false;
+  // The choice of interrupt levels goes with the log; the last one made for the layout is
+  // offered again.
+  TFileDialog& logDialog = project->TraceLogDialog;
+  const auto chosen = interruptLevelsChoice_.find(project->ProjectType);
+  logDialog.Option = kInterruptLevelsOption;
+  logDialog.OptionChecked = chosen != interruptLevelsChoice_.end()
+                                ? chosen->second
+                                : project->InterruptLevelsByDefault();
+  if (!ui_.ExecuteFileDialog(logDialog)) return false;
+  interruptLevelsChoice_[project->ProjectType] = logDialog.OptionChecked;
+  project->InterruptLevels = logDialog.OptionChecked;
   if (!ui_.ExecuteFileDialog(project->ScopeManager()->FileDialog())) return false;
   {
     TBusyScope busy(ui_);
     orvanel::StartNewProject(*project);  // an error frees the half-made project
   }
+  const TProject::TInterruptCounts counts = project->InterruptCounts;
+  const bool interruptLevels = project->InterruptLevels;
   ShowProject(std::move(project));
+  SetStatusText(2, interruptLevels ? QStringLiteral("Interrupts: %1, undecided: %2")
+                                         .arg(counts.Entered)
+                                         .arg(counts.Undecided)
+                                   : QString());
   return true;
 }
 
