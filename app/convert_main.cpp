@@ -19,16 +19,20 @@ namespace {
 namespace fs = std::filesystem;
 
 const char* const kUsage =
-    "Usage: orvanel-convert [--debugger] [--map FILE] [--labels FILE] [--symbols FILE]...\n"
+    "Usage: orvanel-convert [--format snes9x|debugger|snes9x-raw|mesen2] [--debugger]\n"
+    "                       [--map FILE] [--labels FILE] [--symbols FILE]...\n"
     "                       [--rom-map lorom|hirom] [--interrupt-levels|--no-interrupt-levels]\n"
     "                       LOG PROJECT.tfp\n"
     "       orvanel-convert --resave IN.tfp OUT.tfp\n"
     "       orvanel-convert --export-listing FILE PROJECT.tfp\n"
     "       orvanel-convert --export-symbols wla|mlb|sym [--rom-map lorom|hirom] FILE PROJECT.tfp\n"
     "\n"
-    "Converts the trace LOG (Marro's SNES9x log; Dravik's SNES9x debugger log with\n"
-    "--debugger) into a project: PROJECT.tfp with its map file (PROJECT.tfm or --map),\n"
-    "label file (PROJECT.tlm or --labels), trace data file (PROJECT.tfd) and code cache\n"
+    "Converts the trace LOG into a project. The log's layout is recognised from its first\n"
+    "instruction lines: Marro's SNES9x log (snes9x), Dravik's SNES9x debugger log\n"
+    "(debugger), snes9x's own trace log (snes9x-raw) or a Mesen2 trace log (mesen2);\n"
+    "--format names it instead (--debugger is --format debugger). The project is\n"
+    "PROJECT.tfp with its map file (PROJECT.tfm or --map), label file (PROJECT.tlm or --labels), "
+    "trace data file (PROJECT.tfd) and code cache\n"
     "file (PROJECT.tcc). Existing map and label files are read first.\n"
     "--symbols imports a symbol file (WLA-DX or asar, no$sns, ca65 -Ln, .sym, .mlb) after\n"
     "the conversion and before the save; it may be given several times. --rom-map sets the\n"
@@ -47,6 +51,7 @@ struct TOptions {
   TMode mode = TMode::Convert;
   bool debugger = false;
   std::optional<bool> interruptLevels;
+  const orvanel::TTraceLayout* layout = nullptr;
   std::string map, labels;
   std::vector<std::string> symbols;
   orvanel::TRomMapping romMapping = orvanel::TRomMapping::Guess;
@@ -84,6 +89,12 @@ bool ParseOptions(int argc, char* argv[], TOptions& o) {
       o.debugger = true;
     } else if (a == "--interrupt-levels" || a == "--no-interrupt-levels") {
       o.interruptLevels = a == "--interrupt-levels";
+    } else if (a == "--format" && hasValue) {
+      o.layout = orvanel::LayoutByOption(argv[++i]);
+      if (!o.layout) {
+        std::fprintf(stderr, "orvanel-convert: unknown log layout %s\n", argv[i]);
+        return false;
+      }
     } else if (a == "--resave") {
       o.mode = TMode::Resave;
     } else if (a == "--export-listing") {
@@ -152,6 +163,15 @@ int main(int argc, char* argv[]) {
       convert.LogFile = options.files[0];
       convert.ProjectFile = options.files[1];
       convert.Debugger = options.debugger;
+      convert.Layout = options.layout;
+      std::error_code ec;
+      if (!convert.Layout && !convert.Debugger && fs::is_regular_file(convert.LogFile, ec)) {
+        convert.Layout = orvanel::RecogniseLayoutOfFile(convert.LogFile);
+        if (!convert.Layout) {
+          std::fprintf(stderr, "orvanel-convert: %s\n", orvanel::UnknownLayoutMessage().c_str());
+          return 1;
+        }
+      }
       convert.MapFile = options.map;
       convert.LabelFile = options.labels;
       convert.ProgramDir = ProgramDir();

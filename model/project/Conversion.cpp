@@ -13,6 +13,7 @@
 #include "project/Interrupts.h"
 #include "project/SnesProject.h"
 #include "scopes/SnesScopeManager.h"
+#include "trace/LogLines.h"
 
 namespace orvanel {
 
@@ -123,6 +124,7 @@ class TConverter {
   bool interrupts_;
   bool stackGiven_;
   size_t interruptDepth_ = 0;  // interrupt levels open
+  size_t nextMarker_ = 0;      // the first interrupt marker of the log not yet passed
   std::optional<TExecutedLine> previous_;  // the last instruction line placed
 };
 
@@ -208,19 +210,30 @@ TTreeItem* TConverter::InterruptEntry(TLevel& level) {
   }
   TTraceFileLine* handler = memoLine_;
   if (!handler || !memoRegisters_) return nullptr;
-  switch (ClassifyNextLine(*previous_, handler->Offset(), *memoRegisters_, stackGiven_)) {
-    case TEntryVerdict::Flow:
-      return nullptr;
-    case TEntryVerdict::Undecided:
-      ++p_.InterruptCounts.Undecided;
-      previous_.reset();  // counted once; the pass of the line sets it again
-      return nullptr;
-    case TEntryVerdict::Entry:
-      break;
+  // A log that announces its interrupts names the kind; BRK and COP open their level at
+  // their own line.
+  const char* text = kInterruptItemText;
+  const std::vector<TInterruptMarker>& markers = log_.InterruptMarkers();
+  while (nextMarker_ < markers.size() && markers[nextMarker_].nextLine < k_) ++nextMarker_;
+  for (size_t m = nextMarker_; m < markers.size() && markers[m].nextLine == k_; ++m) {
+    if (markers[m].kind == TInterruptKind::Nmi) text = kNmiItemText;
+    if (markers[m].kind == TInterruptKind::Irq) text = kIrqItemText;
+  }
+  if (text == kInterruptItemText) {
+    switch (ClassifyNextLine(*previous_, handler->Offset(), *memoRegisters_, stackGiven_)) {
+      case TEntryVerdict::Flow:
+        return nullptr;
+      case TEntryVerdict::Undecided:
+        ++p_.InterruptCounts.Undecided;
+        previous_.reset();  // counted once; the pass of the line sets it again
+        return nullptr;
+      case TEntryVerdict::Entry:
+        break;
+    }
   }
   ++p_.InterruptCounts.Entered;
   previous_.reset();
-  TTraceFileLine* marker = p_.Adopt(p_.CreateLine(kInterruptItemText, true, nullptr));
+  TTraceFileLine* marker = p_.Adopt(p_.CreateLine(text, true, nullptr));
   marker->SetTextColor(p_.Palette.CallColor);
   marker->SetTargetNode(handler);
   p_.RegisterInIndex(marker);

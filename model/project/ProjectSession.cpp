@@ -4,6 +4,7 @@
 
 #include "base/Errors.h"
 #include "base/TextUtils.h"
+#include "project/LayoutProject.h"
 #include "xml/Xml.h"
 
 namespace orvanel {
@@ -15,6 +16,8 @@ std::unique_ptr<TSNESProject> CreateProject(int projectType, TUserInterface& ui,
     project = std::make_unique<TSNESProject>(ui);
   else if (projectType == 2)
     project = std::make_unique<TDravikSNESTraceFileProject>(ui);
+  else if (const TTraceLayout* layout = LayoutOfProjectType(projectType))
+    project = std::make_unique<TLayoutProject>(ui, *layout);
   else
     return nullptr;
   project->Create();
@@ -46,6 +49,27 @@ std::unique_ptr<TSNESProject> NewProject(int projectType, TUserInterface& ui,
   return project;
 }
 
+std::unique_ptr<TSNESProject> NewProjectOfAnyLayout(TUserInterface& ui,
+                                                    const std::string& programDir,
+                                                    std::optional<bool>& interruptLevels) {
+  TFileDialog dialog;
+  dialog.Title = "Load Trace File";
+  dialog.Filter = "Trace Logs|*.log;*.txt|Any File|*.*";
+  dialog.Option = kInterruptLevelsOption;
+  dialog.OptionChecked = interruptLevels.value_or(true);
+  if (!ui.ExecuteFileDialog(dialog)) return nullptr;
+  interruptLevels = dialog.OptionChecked;
+  const TTraceLayout* layout = RecogniseLayoutOfFile(dialog.FileName);
+  if (!layout) throw EFileError(UnknownLayoutMessage());
+  std::unique_ptr<TSNESProject> project = CreateProject(layout->ProjectType, ui, programDir);
+  project->TraceLogDialog.FileName = dialog.FileName;
+  project->InterruptLevels = dialog.OptionChecked;
+  ui.ShowMessage(std::string("The log is a ") + layout->Name + ".");
+  if (!ui.ExecuteFileDialog(project->ScopeManager()->FileDialog())) return nullptr;
+  StartNewProject(*project);
+  return project;
+}
+
 std::unique_ptr<TSNESProject> OpenProject(const std::string& fileName, TUserInterface& ui,
                                           const std::string& programDir) {
   TXmlDocument doc = TXmlDocument::LoadFile(fileName);
@@ -59,9 +83,14 @@ std::unique_ptr<TSNESProject> OpenProject(const std::string& fileName, TUserInte
   int64_t projectType = StrToInt(*type);
   std::unique_ptr<TSNESProject> project =
       CreateProject(static_cast<int>(projectType), ui, programDir);
-  if (!project || (projectType != 1 && projectType != 2))
-    throw EXmlError("\"" + fileName + "\" has the project type " + std::string(*type) +
-                    "; only 1 (Marro's SNES9x) and 2 (Dravik's SNES9x debugger) are known");
+  if (!project || projectType != project->ProjectType) {
+    std::string known;
+    for (const TTraceLayout& layout : TraceLayouts())
+      known += (known.empty() ? "" : ", ") + std::to_string(layout.ProjectType) + " (" +
+               layout.Name + ")";
+    throw EXmlError("\"" + fileName + "\" has the project type " + std::string(*type) + "; only " +
+                    known + " are known");
+  }
   project->ReadProjectXml(doc);
   return project;
 }
@@ -92,7 +121,10 @@ bool ConvertLogToProject(const TConvertOptions& o, TUserInterface& ui) {
   std::error_code ec;
   if (!fs::is_regular_file(o.LogFile, ec))
     throw EFileError("The log \"" + o.LogFile + "\" does not exist");
-  auto project = CreateProject(o.Debugger ? 2 : 1, ui, o.ProgramDir);
+  auto project = CreateProject(o.Layout     ? o.Layout->ProjectType
+                               : o.Debugger ? 2
+                                            : 1,
+                               ui, o.ProgramDir);
   project->InterruptLevels = o.InterruptLevels.value_or(project->InterruptLevelsByDefault());
   project->TraceLogDialog.FileName = o.LogFile;
   project->ScopeManager()->FileDialog().FileName =

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "project/SnesProject.h"
+#include "records/TraceLayouts.h"
 
 namespace orvanel {
 
@@ -17,10 +18,10 @@ inline constexpr const char* kUnreadableRegisterFile =
 // The check box of the log dialog of "New".
 inline constexpr const char* kInterruptLevelsOption = "Interrupts open their own level";
 
-// A project of type 1 (first dialect) or 2 (debugger dialect), set up as the main window
-// sets up a new or opened project: its label manager's Global root and the register file
-// of the program's folder (`programDir` with a trailing separator; empty for none). A
-// register file that cannot be read gives one message and no register names.
+// A project of type 1 (first dialect), 2 (debugger dialect) or of another layout's type, set up as
+// the main window sets up a new or opened project: its label manager's Global root and the register
+// file of the program's folder (`programDir` with a trailing separator; empty for none). A register
+// file that cannot be read gives one message and no register names.
 std::unique_ptr<TSNESProject> CreateProject(int projectType, TUserInterface& ui,
                                             const std::string& programDir);
 
@@ -32,6 +33,16 @@ void StartNewProject(TSNESProject& project);
 // cancelled.
 std::unique_ptr<TSNESProject> NewProject(int projectType, TUserInterface& ui,
                                          const std::string& programDir);
+
+// "New" for a log of any layout Orvanel reads: asks for the log, recognises its layout (and
+// tells which one it found), creates the project of that layout and asks for the map file.
+// None when a dialog is cancelled; a log of no known layout throws EFileError naming the
+// layouts read, and no project is made. The log dialog asks whether interrupts open their
+// own level, offering `interruptLevels` (checked when none: this entry is for the emulators'
+// own logs); the choice made is left there.
+std::unique_ptr<TSNESProject> NewProjectOfAnyLayout(TUserInterface& ui,
+                                                    const std::string& programDir,
+                                                    std::optional<bool>& interruptLevels);
 
 // "Open Project": reads the project type from the file's root element, creates that class
 // and reads the project with every file it names. A file that cannot be read, a root that
@@ -47,11 +58,12 @@ struct TConvertOptions {
   std::string LogFile;
   std::string ProjectFile;  // PROJECT.tfp
   bool Debugger = false;
-  std::string MapFile;     // empty: PROJECT.tfm
-  std::string LabelFile;   // empty: PROJECT.tlm
-  std::string ProgramDir;  // where "Mappings.xml" may lie; empty for none
-  // Whether interrupts open their own level; unset: the layout's default (off for the two
-  // dialects).
+  const TTraceLayout* Layout = nullptr;  // when given, the log's layout (Debugger is ignored)
+  std::string MapFile;                   // empty: PROJECT.tfm
+  std::string LabelFile;                 // empty: PROJECT.tlm
+  std::string ProgramDir;                // where "Mappings.xml" may lie; empty for none
+  // Whether interrupts open their own level; unset: the layout's default (on for the
+  // emulators' own logs, off for the two dialects).
   std::optional<bool> InterruptLevels;
   // Runs after the conversion and before the save (the converter imports symbols here).
   std::function<void(TSNESProject&)> BeforeSave;

@@ -14,7 +14,8 @@ namespace orvanel {
 TLogLines::TLogLines(TLogLines&& other) noexcept
     : text_(std::move(other.text_)),
       starts_(std::move(other.starts_)),
-      lengths_(std::move(other.lengths_)) {
+      lengths_(std::move(other.lengths_)),
+      markers_(std::move(other.markers_)) {
   other.Clear();
 }
 
@@ -24,6 +25,7 @@ TLogLines& TLogLines::operator=(TLogLines&& other) noexcept {
     text_ = std::move(other.text_);
     starts_ = std::move(other.starts_);
     lengths_ = std::move(other.lengths_);
+    markers_ = std::move(other.markers_);
     other.Clear();
   }
   return *this;
@@ -92,7 +94,21 @@ void TLogLines::Clear() {
   text_.clear();
   starts_.clear();
   lengths_.clear();
+  markers_.clear();
   firstIndex_.clear();
+}
+
+void TLogLines::RemoveLines(const std::vector<bool>& leftOut) {
+  firstIndex_.clear();
+  size_t kept = 0;
+  for (size_t k = 0; k < starts_.size(); ++k) {
+    if (k < leftOut.size() && leftOut[k]) continue;
+    starts_[kept] = starts_[k];
+    lengths_[kept] = lengths_[k];
+    ++kept;
+  }
+  starts_.resize(kept);
+  lengths_.resize(kept);
 }
 
 }  // namespace orvanel

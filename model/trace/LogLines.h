@@ -10,6 +10,14 @@
 
 namespace orvanel {
 
+// An interrupt the emulator announced on a line of its own, between the interrupted
+// instruction and the handler's first one.
+enum class TInterruptKind : uint8_t { Nmi, Irq, Brk, Cop };
+struct TInterruptMarker {
+  size_t nextLine;  // index of the instruction line that follows the marker
+  TInterruptKind kind;
+};
+
 class TLogLines {
  public:
   TLogLines() = default;
@@ -33,10 +41,17 @@ class TLogLines {
   std::optional<size_t> FirstIndexOf(std::string_view text) const;
   void Clear();
 
+  // Drops every line whose flag is set (one flag per line), keeping the others in order.
+  void RemoveLines(const std::vector<bool>& leftOut);
+  // The interrupt markers of the lines, by the line that follows each; sorted.
+  const std::vector<TInterruptMarker>& InterruptMarkers() const { return markers_; }
+  void SetInterruptMarkers(std::vector<TInterruptMarker> markers) { markers_ = std::move(markers); }
+
  private:
   std::string text_;
   std::vector<size_t> starts_;
   std::vector<uint32_t> lengths_;
+  std::vector<TInterruptMarker> markers_;
   mutable std::unordered_map<std::string_view, size_t> firstIndex_;  // built on first use
 };
 

@@ -10,6 +10,7 @@
 #include <QToolBar>
 
 #include "WindowFixture.h"
+#include "records/TraceLayouts.h"
 #include "project/Interrupts.h"
 #include "project/ProjectSession.h"
 #include "trees/CodeTreeView.h"
@@ -325,6 +326,28 @@ TEST_F(WindowTest, AboutShowsTheBox) {
   Trigger("About1");
   ASSERT_EQ(dialogsShown.size(), 1u);
   EXPECT_EQ(dialogsShown[0], "AboutBox");
+}
+
+// "New" for any emulator's log: a log of no known layout gives one message that names the
+// layouts and no project; a Mesen2 log gives a project of its layout, and the user is told.
+TEST_F(WindowTest, NewForAnyEmulatorsLogTakesTheLayoutItFinds) {
+  ASSERT_TRUE(Enabled("AnyEmulatorLogProject1"));
+  WriteFile(Path("g.log"), "hello\nworld\n");
+  fake.DialogFiles = {Path("g.log"), Path("p.tfm")};
+  Trigger("AnyEmulatorLogProject1");
+  EXPECT_EQ(Project(), nullptr);
+  ASSERT_EQ(fake.Messages.size(), 1u);
+  EXPECT_NE(fake.Messages[0].find("Mesen2 trace log"), std::string::npos) << fake.Messages[0];
+
+  fake.Messages.clear();
+  fake.DialogFiles = {TracePath("undisbeliever-wrmpyb-in-flight-mesen2-cpuonly-20k.log"),
+                      Path("p.tfm")};
+  Trigger("AnyEmulatorLogProject1");
+  ASSERT_NE(Project(), nullptr);
+  EXPECT_EQ(Project()->ProjectType, LayoutByOption("mesen2")->ProjectType);
+  ASSERT_FALSE(fake.Messages.empty());
+  EXPECT_EQ(fake.Messages[0], "The log is a Mesen2 trace log.");
+  EXPECT_GT(Project()->Tree().Count(), 20000u);
 }
 
 }  // namespace

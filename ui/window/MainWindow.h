@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "editing/Clipboard.h"
@@ -134,6 +135,7 @@ class TForm1 : public QMainWindow {
   QMenu* SNES1 = nullptr;
   QAction* SNESProjectFile1 = nullptr;
   QAction* DraviksSNES9xdebuggerLogProject1 = nullptr;
+  QAction* AnyEmulatorLogProject1 = nullptr;
   QAction* OpenProjectFile1 = nullptr;
   QAction* OpenLogFile1 = nullptr;
   QAction* ImportLogFile1 = nullptr;
@@ -202,6 +204,7 @@ class TForm1 : public QMainWindow {
   // --- project, log and edit commands -----------------------------------------------------
   void SNESProjectFile1Click();
   void DraviksSNES9xdebuggerLogProject1Click();
+  void AnyEmulatorLogProject1Click();
   void OpenProjectFile1Click();
   void OpenLogFile1Click();
   void ImportLogFile1Click();
@@ -237,6 +240,8 @@ class TForm1 : public QMainWindow {
   void SetUpProject(TSNESProject* project);
   // The dialogs and the import of "New"; false (and no project) when a dialog was cancelled.
   bool StartNewProject(std::unique_ptr<TSNESProject> project);
+  // The status bar's count of the interrupts the conversion gave a level (empty when off).
+  void ShowInterruptCounts();
   // Makes the project the open one: the trees show it, the commands are enabled.
   void ShowProject(std::unique_ptr<TSNESProject> project);
   // Frees the open project; the trees and lists forget it first.
@@ -258,6 +263,7 @@ class TForm1 : public QMainWindow {
   bool projectOpen_ = false;
   // The last choice of interrupt levels per project type, offered at the next "New".
   std::map<int, bool> interruptLevelsChoice_;
+  std::optional<bool> anyLayoutInterruptLevels_;  // the same for a log of any layout
   TClipboard clipboard_;
   TCodeTreeView* codeTree_ = nullptr;
   TCodeTreeView* codeCacheTree_ = nullptr;

@@ -76,6 +76,10 @@ void TForm1::CreateMenus() {
       &TForm1::DraviksSNES9xdebuggerLogProject1Click);
   SNES1->addAction(SNESProjectFile1);
   SNES1->addAction(DraviksSNES9xdebuggerLogProject1);
+  AnyEmulatorLogProject1 =
+      NewAction("AnyEmulatorLogProject1", QStringLiteral("Trace Log Project (any emulator)..."),
+                &TForm1::AnyEmulatorLogProject1Click);
+  SNES1->addAction(AnyEmulatorLogProject1);
   New1->addMenu(SNES1);
   File1->addMenu(New1);
   OpenProjectFile1 =

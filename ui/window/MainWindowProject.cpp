@@ -95,14 +95,19 @@ bool TForm1::StartNewProject(std::unique_ptr<TSNESProject> project) {
     TBusyScope busy(ui_);
     orvanel::StartNewProject(*project);  // an error frees the half-made project
   }
-  const TProject::TInterruptCounts counts = project->InterruptCounts;
-  const bool interruptLevels = project->InterruptLevels;
   ShowProject(std::move(project));
-  SetStatusText(2, interruptLevels ? QStringLiteral("Interrupts: %1, undecided: %2")
-                                         .arg(counts.Entered)
-                                         .arg(counts.Undecided)
-                                   : QString());
+  ShowInterruptCounts();
   return true;
+}
+
+void TForm1::ShowInterruptCounts() {
+  if (!project_ || !project_->InterruptLevels) {
+    SetStatusText(2, QString());
+    return;
+  }
+  SetStatusText(2, QStringLiteral("Interrupts: %1, undecided: %2")
+                       .arg(project_->InterruptCounts.Entered)
+                       .arg(project_->InterruptCounts.Undecided));
 }
 
 // Saves the open project and frees it; false (the project stays) when the save stopped.
@@ -127,6 +132,15 @@ void TForm1::SNESProjectFile1Click() {
 
 void TForm1::DraviksSNES9xdebuggerLogProject1Click() {
   NewProjectCommand(2);
+}
+
+void TForm1::AnyEmulatorLogProject1Click() {
+  if (!SaveAndFreeProject()) return;
+  // The log's layout decides the project; a log of none throws, and no project is made.
+  if (auto project = NewProjectOfAnyLayout(ui_, ProgramDir(), anyLayoutInterruptLevels_)) {
+    ShowProject(std::move(project));
+    ShowInterruptCounts();
+  }
 }
 
 void TForm1::OpenProjectFile1Click() {
