@@ -85,8 +85,8 @@ void BM_ImportConvert_1M_FirstDialect(benchmark::State& state) {
 
 // The same log with interrupt levels on: every line is also checked for an interrupt entry.
 void BM_ImportConvert_1M_FirstDialect_InterruptLevels(benchmark::State& state) {
-  ImportAndConvert(state, GeneratedLog("first-1M", Shape(TLogDialect::First, 1'000'000, 20'000)),
-                   1, true);
+  ImportAndConvert(state, GeneratedLog("first-1M", Shape(TLogDialect::First, 1'000'000, 20'000)), 1,
+                   true);
 }
 
 void BM_ImportConvert_1M_DebuggerDialect(benchmark::State& state) {

@@ -123,8 +123,8 @@ class TConverter {
   std::vector<TLevel> levels_;
   bool interrupts_;
   bool stackGiven_;
-  size_t interruptDepth_ = 0;  // interrupt levels open
-  size_t nextMarker_ = 0;      // the first interrupt marker of the log not yet passed
+  size_t interruptDepth_ = 0;              // interrupt levels open
+  size_t nextMarker_ = 0;                  // the first interrupt marker of the log not yet passed
   std::optional<TExecutedLine> previous_;  // the last instruction line placed
 };
 
@@ -235,8 +235,7 @@ TTreeItem* TConverter::InterruptEntry(TLevel& level) {
   previous_.reset();
   TTraceFileLine* marker = p_.Adopt(p_.CreateLine(text, true, nullptr));
   marker->SetTextColor(p_.Palette.CallColor);
-  marker->SetTargetNode(handler);
-  p_.RegisterInIndex(marker);
+  marker->SetTargetNode(handler);  // kept out of the offset index, as a read file keeps it
   level.WaitingCall = marker;
   return p_.Tree().AddChild(level.Parent, marker);
 }

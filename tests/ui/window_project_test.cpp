@@ -10,9 +10,9 @@
 #include <QToolBar>
 
 #include "WindowFixture.h"
-#include "records/TraceLayouts.h"
 #include "project/Interrupts.h"
 #include "project/ProjectSession.h"
+#include "records/TraceLayouts.h"
 #include "trees/CodeTreeView.h"
 
 namespace orvanel::test {

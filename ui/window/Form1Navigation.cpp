@@ -107,7 +107,9 @@ void TForm1::CodeTreeChange(orvanel::TTreeItem* node) {
   if (const TTraceFileLine* line = node->Line())
     codeTree_->setToolTip(QString::fromStdString(line->RegisterInfo()));
   const std::string interrupt = EnclosingInterrupt(node);
-  SetStatusText(1, interrupt.empty() ? QString() : QStringLiteral("In %1").arg(QString::fromStdString(interrupt)));
+  SetStatusText(1, interrupt.empty()
+                       ? QString()
+                       : QStringLiteral("In %1").arg(QString::fromStdString(interrupt)));
   if (effects.UpdatePanels) ShowLineStatus(node);
 }
 

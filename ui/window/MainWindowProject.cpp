@@ -84,9 +84,8 @@ bool TForm1::StartNewProject(std::unique_ptr<TSNESProject> project) {
   TFileDialog& logDialog = project->TraceLogDialog;
   const auto chosen = interruptLevelsChoice_.find(project->ProjectType);
   logDialog.Option = kInterruptLevelsOption;
-  logDialog.OptionChecked = chosen != interruptLevelsChoice_.end()
-                                ? chosen->second
-                                : project->InterruptLevelsByDefault();
+  logDialog.OptionChecked =
+      chosen != interruptLevelsChoice_.end() ? chosen->second : project->InterruptLevelsByDefault();
   if (!ui_.ExecuteFileDialog(logDialog)) return false;
   interruptLevelsChoice_[project->ProjectType] = logDialog.OptionChecked;
   project->InterruptLevels = logDialog.OptionChecked;
