@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "bench_report.h"
@@ -76,8 +77,7 @@ void BM_FirstDialect_300k(benchmark::State& state) {
   ImportAndConvert(state, RepeatedFirstDialect(300'000), 1);
 }
 void BM_Mesen2_300k(benchmark::State& state) {
-  ImportAndConvert(state, TraceFile("pvsneslib-hello_world-mesen2-cpuonly.log"),
-                   TypeOf("mesen2"));
+  ImportAndConvert(state, TraceFile("pvsneslib-hello_world-mesen2-cpuonly.log"), TypeOf("mesen2"));
 }
 
 BENCHMARK(BM_FirstDialect_10k)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);

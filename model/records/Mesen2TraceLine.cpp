@@ -171,6 +171,12 @@ void TMesen2TraceFileLine::ParseTarget(TLineOwner&, std::string_view text) {
   }
 }
 
+int64_t TMesen2TraceFileLine::BranchDisplacement(TLineOwner&) {
+  if (!HasTarget()) return 0;
+  const int64_t displacement = targetOffset_ - (offset_ + opcodeLen_);
+  return displacement & (opcodeLen_ == 2 ? 0xFF : 0xFFFF);
+}
+
 void TMesen2TraceFileLine::ParseRegisters(TLineOwner& owner, std::string_view text) {
   const size_t found = FindRegisterBlock(text);
   if (found == std::string_view::npos) return;

@@ -22,6 +22,9 @@ class TMesen2TraceFileLine : public TSNESTraceFileLine {
   void ParseOperand(TLineOwner& owner, std::string_view text) override;
   void ParseTarget(TLineOwner& owner, std::string_view text) override;
   void ParseRegisters(TLineOwner& owner, std::string_view text) override;
+  // The log prints a branch's target, not its displacement: the displacement is worked out
+  // back from it, as the instruction bytes hold it (0 when the target is a name).
+  int64_t BranchDisplacement(TLineOwner& owner) override;
   std::unique_ptr<TTraceFileLine> NewFromText(TLineOwner& owner,
                                               std::string_view text) const override;
 

@@ -39,7 +39,9 @@ std::unique_ptr<TTraceFileLine> DialectFromXml(TLineOwner& owner, const TXmlAttr
   return TLine::FromXml(owner, element);
 }
 
-// A new layout is one more entry here with its record class; nothing else changes.
+// A new layout is one more entry here with its record class; nothing else changes. Its
+// project type is new: 1 and 2 are the dialects', and the types below 10 stay unknown to the
+// reader as they always were.
 const TTraceLayout kLayouts[] = {
     {"Marro's SNES9x log", "snes9x", 1,
      "$00/BBE0  CB           WAI                   A:1FF9 X:0001 Y:0000 D:0000 DB:7E S:1FF6 "
@@ -50,12 +52,12 @@ const TTraceLayout kLayouts[] = {
      "$00/BBE0 CB          WAI                   A:1FF9 X:0001 Y:0000 P:envmxdIzc",
      [](std::string_view line) { return DialectRole(line, 9); },
      &DialectFromText<TDravikSNESTraceFileLine>, &DialectFromXml<TDravikSNESTraceFileLine>},
-    {"snes9x trace log", "snes9x-raw", 3,
+    {"snes9x trace log", "snes9x-raw", 10,
      "$00:BBE0 CB          WAI                     A:1FF9 X:0001 Y:0000 D:0000 DB:7E S:1FF6 "
      "P:envmxdIzc HC:0250 VC:147 FC:04     .n.    HT:10 VT:0 C:268435455",
      &TSnes9xRawTraceFileLine::Role, &TSnes9xRawTraceFileLine::FromText,
      &TSnes9xRawTraceFileLine::FromXml},
-    {"Mesen2 trace log", "mesen2", 4,
+    {"Mesen2 trace log", "mesen2", 11,
      "0080B9  XCE                            A:0000 X:0000 Y:0000 S:01FF D:0000 DB:00 "
      "P:nvMXdIzc V:0   H:55",
      &TMesen2TraceFileLine::Role, &TMesen2TraceFileLine::FromText, &TMesen2TraceFileLine::FromXml},
