@@ -14,6 +14,7 @@
 #include "project/Interrupts.h"
 #include "project/ProjectSession.h"
 #include "project/SnesProject.h"
+#include "records/TraceLayouts.h"
 #include "tree/CodeTree.h"
 
 namespace orvanel {
@@ -223,8 +224,9 @@ TEST(InterruptLevels, RealTracesNestAsTheCpuDid) {
       const std::string name = std::string(sample.program) + kind;
       SCOPED_TRACE(name);
       const int type = name.find("debugger") != std::string::npos ? 2
-                       : name.find("raw") != std::string::npos    ? 3
-                                                                  : 1;
+                       : name.find("raw") != std::string::npos
+                           ? LayoutByOption("snes9x-raw")->ProjectType
+                           : 1;
       TFakeUserInterface ui;
       auto p = Converted(ui, test::ReadFile(test::TracePath(name)), type, true);
       EXPECT_EQ(p->InterruptCounts.Entered, sample.nmi + sample.irq);
@@ -241,7 +243,7 @@ TEST(InterruptLevels, RealTracesNestAsTheCpuDid) {
           EXPECT_TRUE(it->Parent() && IsInterruptItem(*it->Parent()));
         }
       });
-      if (type == 3) {
+      if (type > 2) {
         EXPECT_EQ(nmi, sample.nmi);
         EXPECT_EQ(irq, sample.irq);
       } else {
