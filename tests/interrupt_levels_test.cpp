@@ -261,6 +261,29 @@ TEST(InterruptLevels, RealTracesNestAsTheCpuDid) {
   }
 }
 
+// Mesen2's log from power-on announces no interrupt (84 of them in this window); the rule
+// finds every handler, so every RTI closes an interrupt level and no return is taken for one
+// out of a routine.
+TEST(InterruptLevels, Mesen2LogsFromPowerOnNeedNoUpstep) {
+  for (const char* name : {"undisbeliever-wrmpyb-in-flight-mesen2-cpuonly-20k.log"}) {
+    SCOPED_TRACE(name);
+    TFakeUserInterface ui;
+    auto p = Converted(ui, test::ReadFile(test::TracePath(name)),
+                       LayoutByOption("mesen2")->ProjectType, true);
+    size_t rti = 0;
+    p->Tree().ForEach([&](TTreeItem* it) {
+      EXPECT_NE(it->Line()->LineText(), "Upstep");
+      if (it->Line()->OpcodeVal() == 0x40 && !it->Line()->IsComment()) {
+        ++rti;
+        EXPECT_TRUE(it->Parent() && IsInterruptItem(*it->Parent()));
+      }
+    });
+    EXPECT_GT(rti, 0u);
+    EXPECT_EQ(p->InterruptCounts.Entered, rti);
+    EXPECT_EQ(p->InterruptCounts.Undecided, 0u);
+  }
+}
+
 // The batch converter's choice is kept in the project file (only when on, so other project
 // files stay as they were) and the project opens with the same tree.
 TEST(InterruptLevels, TheSettingIsKeptInTheProjectFile) {
