@@ -100,15 +100,23 @@ void TLogLines::Clear() {
 
 void TLogLines::RemoveLines(const std::vector<bool>& leftOut) {
   firstIndex_.clear();
-  size_t kept = 0;
+  // The kept lines move to the front of the text, so the lines left out cost only their
+  // reading, not the memory of the rest of the session.
+  size_t kept = 0, end = 0;
   for (size_t k = 0; k < starts_.size(); ++k) {
     if (k < leftOut.size() && leftOut[k]) continue;
-    starts_[kept] = starts_[k];
+    if (starts_[k] != end) std::memmove(text_.data() + end, text_.data() + starts_[k], lengths_[k]);
+    starts_[kept] = end;
     lengths_[kept] = lengths_[k];
+    end += lengths_[k];
     ++kept;
   }
   starts_.resize(kept);
   lengths_.resize(kept);
+  text_.resize(end);
+  text_.shrink_to_fit();
+  starts_.shrink_to_fit();
+  lengths_.shrink_to_fit();
 }
 
 }  // namespace orvanel

@@ -14,7 +14,7 @@ namespace orvanel {
 // instruction and the handler's first one.
 enum class TInterruptKind : uint8_t { Nmi, Irq, Brk, Cop };
 struct TInterruptMarker {
-  size_t nextLine;  // index of the instruction line that follows the marker
+  size_t nextLine;  // index of the instruction line after the marker (Count() at the log's end)
   TInterruptKind kind;
 };
 

@@ -1,4 +1,5 @@
-// Log conversion: the first byte chooses the dialect (bit 0) and whether a map and label file
+// Log conversion: the first byte chooses the dialect (bit 0), or with bit 2 one of the
+// emulators' own layouts (bit 3: Mesen2's, else snes9x's), and whether a map and label file
 // are loaded first, as when a log is imported into an opened project (bit 1); the rest is
 // the trace log. The converted tree must write to a trace data file that reads back.
 #include <cstddef>
@@ -6,13 +7,16 @@
 #include <string>
 
 #include "FuzzSupport.h"
+#include "records/TraceLayouts.h"
 
 using namespace orvanel;
 using namespace orvanel::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  const int projectType = (data[0] & 1) ? 2 : 1;
+  int projectType = (data[0] & 1) ? 2 : 1;
+  if (data[0] & 4)
+    projectType = LayoutByOption((data[0] & 8) ? "mesen2" : "snes9x-raw")->ProjectType;
   std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
 
   TSilentUserInterface ui;
