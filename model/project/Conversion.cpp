@@ -213,13 +213,16 @@ TTreeItem* TConverter::InterruptEntry(TLevel& level) {
   // A log that announces its interrupts names the kind; BRK and COP open their level at
   // their own line.
   const char* text = kInterruptItemText;
+  bool announced = false;
   const std::vector<TInterruptMarker>& markers = log_.InterruptMarkers();
   while (nextMarker_ < markers.size() && markers[nextMarker_].nextLine < k_) ++nextMarker_;
   for (size_t m = nextMarker_; m < markers.size() && markers[m].nextLine == k_; ++m) {
-    if (markers[m].kind == TInterruptKind::Nmi) text = kNmiItemText;
-    if (markers[m].kind == TInterruptKind::Irq) text = kIrqItemText;
+    if (markers[m].kind == TInterruptKind::Nmi || markers[m].kind == TInterruptKind::Irq) {
+      text = markers[m].kind == TInterruptKind::Nmi ? kNmiItemText : kIrqItemText;
+      announced = true;
+    }
   }
-  if (text == kInterruptItemText) {
+  if (!announced) {
     switch (ClassifyNextLine(*previous_, handler->Offset(), *memoRegisters_, stackGiven_)) {
       case TEntryVerdict::Flow:
         return nullptr;
