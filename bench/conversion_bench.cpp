@@ -67,6 +67,7 @@ void ImportAndConvert(benchmark::State& state, const TGeneratedLog& log, int typ
       v["cpu_seconds"] = CpuNow() - cpu;
       v["items"] = static_cast<double>(project->Tree().Count());
       v["records"] = static_cast<double>(project->Store().Count());
+      v["interrupts"] = static_cast<double>(project->InterruptCounts.Entered);
       v["messages"] = static_cast<double>(ui.Messages.size());
       v["heap_in_use_kb"] = static_cast<double>(HeapInUseBytes()) / 1024.0;
     });
