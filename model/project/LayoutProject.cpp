@@ -36,14 +36,12 @@ void TLayoutProject::ConvertLog() {
   TTreeRebuild rebuild(tree_);
   TBusyScope busy(ui_);
   ui_.ProgressStart(static_cast<int64_t>(logLines_.Count()));
+  struct TProgressEnd {
+    TUserInterface& ui;
+    ~TProgressEnd() { ui.ProgressEnd(); }
+  } progressEnd{ui_};  // however the conversion ends
   size_t i = 0;
-  try {
-    FirstLine = Convert(i, logLines_, nullptr);
-  } catch (...) {
-    ui_.ProgressEnd();
-    throw;
-  }
-  ui_.ProgressEnd();
+  FirstLine = Convert(i, logLines_, nullptr);
 }
 
 }  // namespace orvanel
