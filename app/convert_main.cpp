@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,8 @@ namespace fs = std::filesystem;
 const char* const kUsage =
     "Usage: orvanel-convert [--format snes9x|debugger|snes9x-raw|mesen2] [--debugger]\n"
     "                       [--map FILE] [--labels FILE] [--symbols FILE]...\n"
-    "                       [--rom-map lorom|hirom] LOG PROJECT.tfp\n"
+    "                       [--rom-map lorom|hirom] [--interrupt-levels|--no-interrupt-levels]\n"
+    "                       LOG PROJECT.tfp\n"
     "       orvanel-convert --resave IN.tfp OUT.tfp\n"
     "       orvanel-convert --export-listing FILE PROJECT.tfp\n"
     "       orvanel-convert --export-symbols wla|mlb|sym [--rom-map lorom|hirom] FILE PROJECT.tfp\n"
@@ -38,6 +40,10 @@ const char* const kUsage =
     "--symbols imports a symbol file (WLA-DX or asar, no$sns, ca65 -Ln, .sym, .mlb) after\n"
     "the conversion and before the save; it may be given several times. --rom-map sets the\n"
     "ROM layout of ROM offsets instead of the one guessed from the trace.\n"
+    "--interrupt-levels gives every interrupt handler a level of its own, an item NMI, IRQ\n"
+    "or Interrupt at the place it interrupted; --no-interrupt-levels leaves the handler's\n"
+    "lines in the level they interrupted. The default is on for the emulators' own logs\n"
+    "(snes9x-raw, mesen2) and off for the two dialects.\n"
     "With --resave, opens the project IN.tfp and saves it with all its files as OUT.tfp.\n"
     "--export-listing writes the code tree of PROJECT.tfp as text to FILE;\n"
     "--export-symbols writes its labels and mappings to FILE as a WLA-DX symbol file, an\n"
@@ -48,6 +54,7 @@ enum class TMode { Convert, Resave, ExportListing, ExportSymbols };
 struct TOptions {
   TMode mode = TMode::Convert;
   bool debugger = false;
+  std::optional<bool> interruptLevels;
   const orvanel::TTraceLayout* layout = nullptr;
   std::string map, labels;
   std::vector<std::string> symbols;
@@ -89,6 +96,8 @@ bool ParseOptions(int argc, char* argv[], TOptions& o) {
       onlyFiles = true;
     } else if (a == "--debugger") {
       o.debugger = true;
+    } else if (a == "--interrupt-levels" || a == "--no-interrupt-levels") {
+      o.interruptLevels = a == "--interrupt-levels";
     } else if (a == "--format" && hasValue) {
       o.layout = orvanel::LayoutByOption(argv[++i]);
       if (!o.layout) {
@@ -182,6 +191,12 @@ int main(int argc, char* argv[]) {
       convert.MapFile = options.map;
       convert.LabelFile = options.labels;
       convert.ProgramDir = ProgramDir();
+      convert.InterruptLevels = options.interruptLevels;
+      convert.BeforeSave = [](orvanel::TSNESProject& project) {
+        if (!project.InterruptLevels) return;
+        std::printf("Interrupts given a level: %zu; entries that could not be decided: %zu\n",
+                    project.InterruptCounts.Entered, project.InterruptCounts.Undecided);
+      };
       size_t failedSymbols = 0;
       saved = orvanel::ConvertLogWithSymbols(convert, options.symbols, options.romMapping, ui,
                                              failedSymbols);

@@ -52,12 +52,14 @@ int64_t Deepest(const TCodeTree& tree) {
 }
 
 // ImportLog of a log file: reading, cutting and converting, as "New" does after the dialogs.
-void ImportAndConvert(benchmark::State& state, const TGeneratedLog& log, int type) {
+void ImportAndConvert(benchmark::State& state, const TGeneratedLog& log, int type,
+                      bool interruptLevels = false) {
   for (auto _ : state) {
     TChildReport report = RunInChild([&](std::map<std::string, double>& v) {
       TNullUserInterface ui;
       auto project = NewProject(type, ui);
       project->TraceLogDialog.FileName = log.Path;
+      project->InterruptLevels = interruptLevels;
       const double start = Now();
       const double cpu = CpuNow();
       project->ImportLog();
@@ -65,6 +67,7 @@ void ImportAndConvert(benchmark::State& state, const TGeneratedLog& log, int typ
       v["cpu_seconds"] = CpuNow() - cpu;
       v["items"] = static_cast<double>(project->Tree().Count());
       v["records"] = static_cast<double>(project->Store().Count());
+      v["interrupts"] = static_cast<double>(project->InterruptCounts.Entered);
       v["messages"] = static_cast<double>(ui.Messages.size());
       v["heap_in_use_kb"] = static_cast<double>(HeapInUseBytes()) / 1024.0;
     });
@@ -79,6 +82,12 @@ void ImportAndConvert(benchmark::State& state, const TGeneratedLog& log, int typ
 void BM_ImportConvert_1M_FirstDialect(benchmark::State& state) {
   ImportAndConvert(state, GeneratedLog("first-1M", Shape(TLogDialect::First, 1'000'000, 20'000)),
                    1);
+}
+
+// The same log with interrupt levels on: every line is also checked for an interrupt entry.
+void BM_ImportConvert_1M_FirstDialect_InterruptLevels(benchmark::State& state) {
+  ImportAndConvert(state, GeneratedLog("first-1M", Shape(TLogDialect::First, 1'000'000, 20'000)), 1,
+                   true);
 }
 
 void BM_ImportConvert_1M_DebuggerDialect(benchmark::State& state) {
@@ -165,6 +174,10 @@ void BM_LiteralVersusProduct_50k(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ImportConvert_1M_FirstDialect)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportConvert_1M_FirstDialect_InterruptLevels)
     ->UseManualTime()
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);

@@ -349,6 +349,7 @@ TEST(EmulatorLayoutsTest, ProjectsOfTheNewLayoutsSaveAndOpenAgain) {
     options.ProjectFile = test::ScratchDir() + "/p.tfp";
     options.ProgramDir = ORVANEL_REGISTER_FILE_DIR;
     options.Layout = RecogniseLayoutOfFile(options.LogFile);
+    options.InterruptLevels = false;  // as the fresh conversion below
     ASSERT_NE(options.Layout, nullptr);
     ASSERT_TRUE(ConvertLogToProject(options, ui));
     auto opened = OpenProject(options.ProjectFile, ui, ORVANEL_REGISTER_FILE_DIR);

@@ -17,6 +17,10 @@ struct TFileDialog {
   std::string DefaultExt;  // without the dot
   std::string FileName;
   int FilterIndex = 0;  // the entry of Filter chosen (0-based), as the confirmed dialog left it
+  // A check box shown with the dialog when its text is not empty; the confirmed dialog
+  // leaves its state in OptionChecked.
+  std::string Option;
+  bool OptionChecked = false;
 };
 
 enum class TAnswer { Yes, No, Cancel };

@@ -10,8 +10,10 @@
 
 #include "base/Errors.h"
 #include "base/TextUtils.h"
+#include "project/Interrupts.h"
 #include "project/SnesProject.h"
 #include "scopes/SnesScopeManager.h"
+#include "trace/LogLines.h"
 
 namespace orvanel {
 
@@ -59,25 +61,42 @@ std::string CopyCharacters(std::string_view text, size_t column, size_t count) {
   return std::string(text.substr(start, i - start));
 }
 
-// One level of the conversion: the items of a called routine (or of the top level).
+// What opened a level: nothing (the top level), a taken call, or an interrupt (an entry
+// found in the lines, BRK or COP).
+enum class TLevelKind : uint8_t { Top, Call, Interrupt };
+
+// One level of the conversion: the items of a called routine, of an interrupt handler, or
+// of the top level.
 struct TLevel {
-  TTreeItem* Parent = nullptr;       // the call line's item; none for the top level
+  TTreeItem* Parent = nullptr;       // the opening line's item; none for the top level
   TTraceFileLine* Result = nullptr;  // the first line this level placed in the tree
   TTraceFileLine* Lookahead = nullptr;
   bool Stop = false;
-  TTraceFileLine* WaitingCall = nullptr;  // the call whose routine is the level above
+  TTraceFileLine* WaitingCall = nullptr;  // the line whose level is the one above
+  TLevelKind Kind = TLevelKind::Top;
 };
 
 class TConverter {
  public:
   TConverter(TSNESProject& project, const TLogLines& log, size_t& k)
-      : p_(project), log_(log), k_(k), n_(log.Count()) {}
+      : p_(project),
+        log_(log),
+        k_(k),
+        n_(log.Count()),
+        interrupts_(project.InterruptLevels),
+        stackGiven_(project.LogRecordsStack()) {}
 
   TTraceFileLine* Run(TTreeItem* parent);
 
  private:
   // One pass of a level's loop. Returns the call line when a taken call opens a new level.
-  TTraceFileLine* Pass(TLevel& level, TTreeItem*& callItem);
+  TTraceFileLine* Pass(TLevel& level, TTreeItem*& callItem, TLevelKind& opened);
+  // With interrupt levels on: the item of an interrupt entered before line k, when the
+  // lines show one there; the handler's level opens under it.
+  TTreeItem* InterruptEntry(TLevel& level);
+  // RTI with an interrupt level open, and RTS/RTL directly inside one; false for a return
+  // handled as without interrupt levels.
+  bool InterruptReturn(TLevel& level, TTraceFileLine* line);
   void ResumeAfterCall(TLevel& level, TTraceFileLine* routineStart);
   void Return(TLevel& level, TTraceFileLine*& line);
   void Jump(TTraceFileLine* line);
@@ -100,6 +119,13 @@ class TConverter {
   // dropped: each item shows its own execution's registers, not the record's.
   std::optional<TItemRegisters> memoRegisters_;
   size_t lastProgress_ = 0;
+
+  std::vector<TLevel> levels_;
+  bool interrupts_;
+  bool stackGiven_;
+  size_t interruptDepth_ = 0;              // interrupt levels open
+  size_t nextMarker_ = 0;                  // the first interrupt marker of the log not yet passed
+  std::optional<TExecutedLine> previous_;  // the last instruction line placed
 };
 
 TTraceFileLine* TConverter::Register(std::unique_ptr<TTraceFileLine> line) {
@@ -127,12 +153,12 @@ void TConverter::ReportProgress() {
 }
 
 TTraceFileLine* TConverter::Run(TTreeItem* parent) {
-  std::vector<TLevel> levels(1);
-  levels[0].Parent = parent;
+  levels_.assign(1, TLevel{});
+  levels_[0].Parent = parent;
   TTraceFileLine* finished = nullptr;  // what the level that just ended returned
   bool resuming = false;
   for (;;) {
-    TLevel& level = levels.back();
+    TLevel& level = levels_.back();
     bool ended = false;
     try {
       if (resuming) {
@@ -141,13 +167,22 @@ TTraceFileLine* TConverter::Run(TTreeItem* parent) {
       } else if (level.Stop || k_ >= n_) {
         finished = level.Result;
         ended = true;
+      } else if (TTreeItem* interruptItem = interrupts_ ? InterruptEntry(level) : nullptr) {
+        TLevel handler;
+        handler.Parent = interruptItem;
+        handler.Kind = TLevelKind::Interrupt;
+        ++interruptDepth_;
+        levels_.push_back(handler);  // `level` is not used after this
       } else {
         TTreeItem* callItem = nullptr;
-        if (TTraceFileLine* call = Pass(level, callItem)) {
+        TLevelKind opened = TLevelKind::Call;
+        if (TTraceFileLine* call = Pass(level, callItem, opened)) {
           level.WaitingCall = call;
           TLevel routine;
           routine.Parent = callItem;
-          levels.push_back(routine);  // `level` is not used after this
+          routine.Kind = opened;
+          if (opened == TLevelKind::Interrupt) ++interruptDepth_;
+          levels_.push_back(routine);  // `level` is not used after this
         }
       }
     } catch (const std::exception&) {
@@ -157,11 +192,55 @@ TTraceFileLine* TConverter::Run(TTreeItem* parent) {
       ended = true;
     }
     if (ended) {
-      levels.pop_back();
-      if (levels.empty()) return finished;
+      if (levels_.back().Kind == TLevelKind::Interrupt) --interruptDepth_;
+      levels_.pop_back();
+      if (levels_.empty()) return finished;
       resuming = true;
     }
   }
+}
+
+TTreeItem* TConverter::InterruptEntry(TLevel& level) {
+  if (!previous_) return nullptr;
+  // The line is cut once: the lookahead of the last pass, or now (after empty lines).
+  if (memoIndex_ != k_) {
+    std::string_view text = log_[k_];
+    if (text.empty() || text.front() != '$') return nullptr;
+    RegisterLine(k_);
+  }
+  TTraceFileLine* handler = memoLine_;
+  if (!handler || !memoRegisters_) return nullptr;
+  // A log that announces its interrupts names the kind; BRK and COP open their level at
+  // their own line.
+  const char* text = kInterruptItemText;
+  bool announced = false;
+  const std::vector<TInterruptMarker>& markers = log_.InterruptMarkers();
+  while (nextMarker_ < markers.size() && markers[nextMarker_].nextLine < k_) ++nextMarker_;
+  for (size_t m = nextMarker_; m < markers.size() && markers[m].nextLine == k_; ++m) {
+    if (markers[m].kind == TInterruptKind::Nmi || markers[m].kind == TInterruptKind::Irq) {
+      text = markers[m].kind == TInterruptKind::Nmi ? kNmiItemText : kIrqItemText;
+      announced = true;
+    }
+  }
+  if (!announced) {
+    switch (ClassifyNextLine(*previous_, handler->Offset(), *memoRegisters_, stackGiven_)) {
+      case TEntryVerdict::Flow:
+        return nullptr;
+      case TEntryVerdict::Undecided:
+        ++p_.InterruptCounts.Undecided;
+        previous_.reset();  // counted once; the pass of the line sets it again
+        return nullptr;
+      case TEntryVerdict::Entry:
+        break;
+    }
+  }
+  ++p_.InterruptCounts.Entered;
+  previous_.reset();
+  TTraceFileLine* marker = p_.Adopt(p_.CreateLine(text, true, nullptr));
+  marker->SetTextColor(p_.Palette.CallColor);
+  marker->SetTargetNode(handler);  // kept out of the offset index, as a read file keeps it
+  level.WaitingCall = marker;
+  return p_.Tree().AddChild(level.Parent, marker);
 }
 
 void TConverter::ResumeAfterCall(TLevel& level, TTraceFileLine* routineStart) {
@@ -175,7 +254,7 @@ void TConverter::ResumeAfterCall(TLevel& level, TTraceFileLine* routineStart) {
   ExitLabel(call);
 }
 
-TTraceFileLine* TConverter::Pass(TLevel& level, TTreeItem*& callItem) {
+TTraceFileLine* TConverter::Pass(TLevel& level, TTreeItem*& callItem, TLevelKind& opened) {
   std::string_view text = log_[k_];
   if (text.empty()) {
     ++k_;
@@ -234,8 +313,30 @@ TTraceFileLine* TConverter::Pass(TLevel& level, TTreeItem*& callItem) {
   if (line->IsComment()) return nullptr;
 
   const int32_t op = line->OpcodeVal();
+  if (interrupts_) {
+    TExecutedLine& executed = previous_.emplace();
+    executed.Offset = line->Offset();
+    executed.Length = line->OpcodeLen();
+    executed.Opcode = op;
+    executed.Target = line->TargetOffset();
+    executed.HasTarget = line->HasTarget();
+    if (registers) executed.Registers = *registers;
+  }
   if (op == 0x40 || op == 0x60 || op == 0x6B) {
-    Return(level, line);
+    if (!interrupts_ || !InterruptReturn(level, line)) Return(level, line);
+  } else if (interrupts_ && IsSoftwareInterrupt(op)) {
+    // BRK and COP: the handler's lines go under the line, up to its RTI.
+    if (line->TextColor() != p_.Palette.StartNodeColor) line->SetTextColor(p_.Palette.CallColor);
+    while (level.Lookahead && level.Lookahead->IsComment() && k_ < n_) {
+      if (!level.Lookahead->LineText().empty()) p_.Tree().AddChild(item, level.Lookahead);
+      ++k_;
+      level.Lookahead = RegisterLine(k_);
+    }
+    if (level.Lookahead) {
+      callItem = item;
+      opened = TLevelKind::Interrupt;
+      return line;
+    }
   } else if (op == 0x20 || op == 0x22) {
     if (line->TextColor() != p_.Palette.StartNodeColor) line->SetTextColor(p_.Palette.CallColor);
     if (level.Lookahead) {
@@ -258,6 +359,23 @@ TTraceFileLine* TConverter::Pass(TLevel& level, TTreeItem*& callItem) {
   }
   ExitLabel(line);
   return nullptr;
+}
+
+bool TConverter::InterruptReturn(TLevel& level, TTraceFileLine* line) {
+  if (interruptDepth_ == 0) return false;
+  const bool rti = line->OpcodeVal() == 0x40;
+  if (!rti && level.Kind != TLevelKind::Interrupt) return false;
+  line->SetSuccessor(nullptr);
+  if (line->TextColor() != p_.Palette.StartNodeColor) line->SetTextColor(p_.Palette.ReturnColor);
+  if (!rti) return true;  // a handler's RTS or RTL jumps; the handler goes on until its RTI
+  // The RTI closes the innermost interrupt level and every call level opened inside it.
+  level.Lookahead = nullptr;
+  for (size_t i = levels_.size(); i-- > 0;) {
+    levels_[i].Stop = true;
+    if (levels_[i].Kind == TLevelKind::Interrupt) break;
+    if (levels_[i].Kind == TLevelKind::Call && p_.CallDepth > 0) --p_.CallDepth;
+  }
+  return true;
 }
 
 void TConverter::Return(TLevel& level, TTraceFileLine*& line) {

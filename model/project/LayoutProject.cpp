@@ -25,6 +25,7 @@ std::unique_ptr<TTraceFileLine> TLayoutProject::CreateLineFromXml(const TXmlAttr
 }
 
 void TLayoutProject::ConvertLog() {
+  InterruptCounts = {};
   // Only the instruction lines reach the conversion, which starts at the first of them.
   const TLeftOutLines left = KeepInstructionLines(layout_, logLines_);
   if (left.Total() > 0) Message(left.Summary());

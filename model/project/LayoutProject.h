@@ -17,6 +17,8 @@ class TLayoutProject : public TSNESProject {
   // Keeps the instruction lines, tells how many of each other kind were left out and
   // converts them.
   void ConvertLog() override;
+  // The emulators' own logs give interrupts their own level unless the user says otherwise.
+  bool InterruptLevelsByDefault() const override { return true; }
 
  private:
   const TTraceLayout& layout_;

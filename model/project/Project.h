@@ -273,6 +273,18 @@ class TProject : public TLineOwner, public TOffsetLookup {
   TPalette Palette;
   TTraceFileLine* FirstLine = nullptr;
   std::string CommentPrefix = "//";
+  // Whether the conversion gives each interrupt a level of its own (an item "NMI", "IRQ" or
+  // "Interrupt" holding the handler) instead of placing the handler in the level it
+  // interrupted. Chosen when the project is created and kept in the project file.
+  bool InterruptLevels = false;
+  // What the last conversion found: interrupts given a level, and breaks in the flow where an
+  // interrupt may have been entered but the lines cannot tell (after a return or an indirect
+  // jump, whose target no line shows).
+  struct TInterruptCounts {
+    size_t Entered = 0;
+    size_t Undecided = 0;
+  };
+  TInterruptCounts InterruptCounts;
 
   TSNESScopeManager* ScopeManager() const { return scopeManager_; }
   TSNESLabelManager* LabelManager() const;

@@ -110,6 +110,8 @@ void TProject::WriteProjectXml(TXmlDocument& doc, TSaveCommit& commit) {
   TXmlElement root = doc.SetRoot("project");
   root.SetAttribute("name", ProjectName);
   root.SetAttribute("projecttype", std::to_string(ProjectType));
+  // Written only when on, so a project without the setting is the file it always was.
+  if (InterruptLevels) root.SetAttribute("interruptlevels", "TRUE");
   root.AppendChild("tracefile").SetText(LogLoaded ? AbsolutePath(TraceDataDialog.FileName) : "");
   root.AppendChild("mapfile").SetText(
       scopeManager_ ? AbsolutePath(scopeManager_->FileDialog().FileName) : "");
@@ -138,6 +140,7 @@ void TProject::ReadProjectXml(const TXmlDocument& doc) {
   ProjectFileName = doc.FileName();
   ProjectName = std::string(root.Attribute("name").value_or(""));
   ProjectType = static_cast<uint8_t>(StrToInt(root.Attribute("projecttype").value_or("")));
+  InterruptLevels = root.Attribute("interruptlevels").value_or("") == "TRUE";
 
   TraceLogDialog.Title = "Load Trace File";
   std::string traceFile = ResolvePath(ChildText(root, "tracefile"), ProjectFileName);

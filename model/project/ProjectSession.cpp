@@ -52,15 +52,20 @@ std::unique_ptr<TSNESProject> NewProject(int projectType, TUserInterface& ui,
 }
 
 std::unique_ptr<TSNESProject> NewProjectOfAnyLayout(TUserInterface& ui,
-                                                    const std::string& programDir) {
+                                                    const std::string& programDir,
+                                                    std::optional<bool>& interruptLevels) {
   TFileDialog dialog;
   dialog.Title = "Load Trace File";
   dialog.Filter = "Trace Logs|*.log;*.txt|Any File|*.*";
+  dialog.Option = kInterruptLevelsOption;
+  dialog.OptionChecked = interruptLevels.value_or(true);
   if (!ui.ExecuteFileDialog(dialog)) return nullptr;
+  interruptLevels = dialog.OptionChecked;
   const TTraceLayout* layout = RecogniseLayoutOfFile(dialog.FileName);
   if (!layout) throw EFileError(UnknownLayoutMessage());
   std::unique_ptr<TSNESProject> project = CreateProject(layout->ProjectType, ui, programDir);
   project->TraceLogDialog.FileName = dialog.FileName;
+  project->InterruptLevels = dialog.OptionChecked;
   ui.ShowMessage(std::string("The log is a ") + layout->Name + ".");
   if (!ui.ExecuteFileDialog(project->ScopeManager()->FileDialog())) return nullptr;
   StartNewProject(*project);
@@ -127,6 +132,7 @@ bool ConvertLogToProject(const TConvertOptions& o, TUserInterface& ui) {
                                : o.Debugger ? 2
                                             : 1,
                                ui, o.ProgramDir);
+  project->InterruptLevels = o.InterruptLevels.value_or(project->InterruptLevelsByDefault());
   project->TraceLogDialog.FileName = o.LogFile;
   project->ScopeManager()->FileDialog().FileName =
       Absolute(o.MapFile.empty() ? WithExtension(o.ProjectFile, ".tfm") : o.MapFile);

@@ -2,6 +2,7 @@
 // How the main window (and the batch converter) create, open and save projects.
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@ namespace orvanel {
 // the reader's own message (file, line, reason) follows on the next line.
 inline constexpr const char* kUnreadableRegisterFile =
     "The register description file could not be read; no hardware register is named.";
+
+// The check box of the log dialog of "New".
+inline constexpr const char* kInterruptLevelsOption = "Interrupts open their own level";
 
 // A project of type 1 (first dialect), 2 (debugger dialect) or of another layout's type, set up as
 // the main window sets up a new or opened project: its label manager's Global root and the register
@@ -34,9 +38,12 @@ std::unique_ptr<TSNESProject> NewProject(int projectType, TUserInterface& ui,
 // "New" for a log of any layout Orvanel reads: asks for the log, recognises its layout (and
 // tells which one it found), creates the project of that layout and asks for the map file.
 // None when a dialog is cancelled; a log of no known layout throws EFileError naming the
-// layouts read, and no project is made.
+// layouts read, and no project is made. The log dialog asks whether interrupts open their
+// own level, offering `interruptLevels` (checked when none: this entry is for the emulators'
+// own logs); the choice made is left there.
 std::unique_ptr<TSNESProject> NewProjectOfAnyLayout(TUserInterface& ui,
-                                                    const std::string& programDir);
+                                                    const std::string& programDir,
+                                                    std::optional<bool>& interruptLevels);
 
 // "Open Project": reads the project type from the file's root element, creates that class
 // and reads the project with every file it names. A file that cannot be read, a root that
@@ -57,6 +64,9 @@ struct TConvertOptions {
   std::string MapFile;                   // empty: PROJECT.tfm
   std::string LabelFile;                 // empty: PROJECT.tlm
   std::string ProgramDir;                // where "Mappings.xml" may lie; empty for none
+  // Whether interrupts open their own level; unset: the layout's default (on for the
+  // emulators' own logs, off for the two dialects).
+  std::optional<bool> InterruptLevels;
   // Runs after the conversion and before the save (the converter imports symbols here).
   std::function<void(TSNESProject&)> BeforeSave;
 };

@@ -72,6 +72,7 @@ class TProgressScope {
 
 void TSNESProject::ConvertLog() {
   const TLogLines& log = logLines_;
+  InterruptCounts = {};
   if (log.Empty()) return;
   TTreeRebuild rebuild(tree_);  // the views hear of one reset, not of every line
   TBusyScope busy(ui_);

@@ -23,6 +23,12 @@ class TSNESProject : public TProject {
 
   int32_t CallDepth = 0;
 
+  // Whether the dialect's lines record the stack pointer S.
+  virtual bool LogRecordsStack() const { return true; }
+  // Whether a new project of this layout gives interrupts their own level unless told
+  // otherwise: off for the two dialects, whose trees stay as they always were.
+  virtual bool InterruptLevelsByDefault() const { return false; }
+
  protected:
   // Whether ConvertLog shows the progress bar (the first dialect's driver does).
   virtual bool ShowsConversionProgress() const { return true; }
@@ -34,6 +40,7 @@ class TDravikSNESTraceFileProject : public TSNESProject {
   std::unique_ptr<TTraceFileLine> CreateLine(std::string_view text, bool isComment,
                                              const TLogLines* log) override;
   std::unique_ptr<TTraceFileLine> CreateLineFromXml(const TXmlAttributes& element) override;
+  bool LogRecordsStack() const override { return false; }
 
  protected:
   bool ShowsConversionProgress() const override { return false; }

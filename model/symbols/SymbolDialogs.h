@@ -16,13 +16,15 @@ inline constexpr char kSymbolExportFilter[] =
 inline constexpr char kListingExportFilter[] = "Text File|*.txt|Any File|*.*";
 
 inline TFileDialog SymbolImportDialog() {
-  return {TFileDialog::Kind::Open, "Import Symbol File", kSymbolImportFilter, "sym", "", 0};
+  return {
+      TFileDialog::Kind::Open, "Import Symbol File", kSymbolImportFilter, "sym", "", 0, "", false};
 }
 inline TFileDialog SymbolExportDialog() {
-  return {TFileDialog::Kind::Save, "Export Map File", kSymbolExportFilter, "sym", "", 0};
+  return {TFileDialog::Kind::Save, "Export Map File", kSymbolExportFilter, "sym", "", 0, "", false};
 }
 inline TFileDialog ListingExportDialog() {
-  return {TFileDialog::Kind::Save, "Export Log File", kListingExportFilter, "txt", "", 0};
+  return {
+      TFileDialog::Kind::Save, "Export Log File", kListingExportFilter, "txt", "", 0, "", false};
 }
 
 // The format of the export dialog's filter entry (0-based); WLA-DX for any other index.

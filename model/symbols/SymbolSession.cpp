@@ -9,7 +9,8 @@ bool ConvertLogWithSymbols(TConvertOptions options, const std::vector<std::strin
                            TRomMapping mapping, TUserInterface& ui, size_t& failedFiles) {
   failedFiles = 0;
   if (!symbolFiles.empty()) {
-    options.BeforeSave = [&](TSNESProject& project) {
+    options.BeforeSave = [&, before = options.BeforeSave](TSNESProject& project) {
+      if (before) before(project);
       for (const std::string& file : symbolFiles) {
         TSymbolImportResult result = ImportSymbols(project, file, mapping);
         if (result.Read())

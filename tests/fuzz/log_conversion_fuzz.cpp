@@ -22,6 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TSilentUserInterface ui;
   std::unique_ptr<TSNESProject> project = MakeProject(projectType, ui, false);
   if (data[0] & 2) LoadFixedMapAndLabels(*project);
+  project->InterruptLevels = (data[0] & 16) != 0;  // bit 4: interrupts open their own level
   if (!Expected([&] {
         project->LogLines() = TLogLines::FromBytes(std::move(bytes));
         project->ImportLog();

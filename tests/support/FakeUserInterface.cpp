@@ -21,6 +21,13 @@ bool TFakeUserInterface::ExecuteFileDialog(TFileDialog& dialog) {
   DialogFiles.pop_front();
   if (name.empty()) return false;
   dialog.FileName = name;
+  if (!dialog.Option.empty()) {
+    OptionsOffered.push_back(dialog.OptionChecked);
+    if (!OptionsChosen.empty()) {
+      dialog.OptionChecked = OptionsChosen.front();
+      OptionsChosen.pop_front();
+    }
+  }
   dialog.FilterIndex = 0;
   if (!DialogFilterIndexes.empty()) {
     dialog.FilterIndex = DialogFilterIndexes.front();

@@ -35,6 +35,8 @@ class TFakeUserInterface : public TUserInterface {
   std::vector<std::string> DialogTitles;          // titles of the file dialogs shown
   std::deque<std::string> DialogFiles;            // names to choose; empty string = cancel
   std::deque<int> DialogFilterIndexes;            // filter entries to choose; 0 when empty
+  std::vector<bool> OptionsOffered;               // how each dialog with a check box showed it
+  std::deque<bool> OptionsChosen;  // check box states to confirm; as offered when empty
   int64_t ProgressMaximum = 0;
   int64_t LastProgress = 0;
   bool ProgressShown = false;

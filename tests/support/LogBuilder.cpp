@@ -48,6 +48,12 @@ const char* TLogBuilder::Mnemonic(int opcode) {
   }
 }
 
+TLogBuilder& TLogBuilder::State(const std::string& p, int s) {
+  p_ = p;
+  s_ = s;
+  return *this;
+}
+
 TLogBuilder& TLogBuilder::Op(int64_t offset, const std::vector<int>& bytes,
                              const std::string& mnemonic, const std::string& operand,
                              const std::string& bracket) {
@@ -65,7 +71,8 @@ TLogBuilder& TLogBuilder::Op(int64_t offset, const std::vector<int>& bytes,
     if (!operand.empty()) s += " " + operand;
     if (!bracket.empty()) s += " [" + bracket + "]";
     PadTo(s, 44);
-    s += " A:0000 X:0000 Y:0000 D:0000 DB:00 S:01FF P:envMXdizc HC:1234 VC:0120 FC:00";
+    s += " A:0000 X:0000 Y:0000 D:0000 DB:00 S:" + Hex(s_, 4) + " P:" + p_ +
+         " HC:1234 VC:0120 FC:00";
   } else {
     s += " ";  // column 9
     s += byteText;
@@ -77,7 +84,7 @@ TLogBuilder& TLogBuilder::Op(int64_t offset, const std::vector<int>& bytes,
       s += " [" + bracket + "]";
     }
     PadTo(s, 42);
-    s += " A:0000 X:0000 Y:0000 P:envMXdizc";
+    s += " A:0000 X:0000 Y:0000 P:" + p_;
   }
   text_ += s + "\n";
   return *this;

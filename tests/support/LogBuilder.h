@@ -16,6 +16,9 @@ class TLogBuilder {
   TLogBuilder& Op(int64_t offset, const std::vector<int>& bytes, const std::string& mnemonic,
                   const std::string& operand = "", const std::string& bracket = "");
   TLogBuilder& Raw(const std::string& text);  // any line as it stands
+  // The status text (envMXdizc) and stack pointer of the lines that follow; the debugger
+  // dialect records no S.
+  TLogBuilder& State(const std::string& p, int s);
 
   TLogBuilder& Nop(int64_t offset) { return Op(offset, {0xEA}, "NOP"); }
   TLogBuilder& Wai(int64_t offset) { return Op(offset, {0xCB}, "WAI"); }
@@ -38,6 +41,8 @@ class TLogBuilder {
  private:
   Dialect dialect_;
   std::string text_;
+  std::string p_ = "envMXdizc";
+  int s_ = 0x01FF;
 };
 
 }  // namespace orvanel::test

@@ -10,6 +10,7 @@
 #include <QToolBar>
 
 #include "WindowFixture.h"
+#include "project/Interrupts.h"
 #include "project/ProjectSession.h"
 #include "records/TraceLayouts.h"
 #include "trees/CodeTreeView.h"
@@ -284,6 +285,31 @@ TEST_F(WindowTest, AFailingSaveShowsItsMessageAndKeepsTheProject) {
   Trigger("Exit1");
   EXPECT_TRUE(window->isVisible());
   EXPECT_NE(Project(), nullptr);
+}
+
+// The log dialog of "New" asks whether interrupts open their own level and offers the last
+// choice again; the status bar names the interrupt a selected line runs in.
+TEST_F(WindowTest, NewAsksForInterruptLevelsWithTheLogAndRemembersTheChoice) {
+  fake.OptionsChosen = {true};
+  NewProject();
+  EXPECT_EQ(fake.OptionsOffered, std::vector<bool>{false});  // off for the dialects
+  ASSERT_TRUE(Project()->InterruptLevels);
+  EXPECT_EQ(window->StatusText(2).toStdString(), "Interrupts: 20, undecided: 0");
+  TTreeItem* handlerLine = nullptr;
+  Project()->Tree().ForEach([&](TTreeItem* it) {
+    if (!handlerLine && IsInterruptItem(*it)) handlerLine = it->Children().front();
+  });
+  ASSERT_NE(handlerLine, nullptr);
+  window->CodeTree()->SelectNode(handlerLine);
+  EXPECT_EQ(window->StatusText(1).toStdString(), "In Interrupt");
+  window->CodeTree()->SelectNode(Project()->Tree().First());
+  EXPECT_EQ(window->StatusText(1).toStdString(), "");
+
+  fake.DialogFiles = {Path("p.tlm"), Path("p.tfd"), Path("p.tfp"),
+                      TracePath("undisbeliever-wrmpyb-in-flight-snes9x.log"), Path("q.tfm")};
+  Trigger("SNESProjectFile1");
+  EXPECT_EQ(fake.OptionsOffered, (std::vector<bool>{false, true}));
+  EXPECT_TRUE(Project()->InterruptLevels);
 }
 
 TEST_F(WindowTest, UnscriptedMessagesGoThroughTheWindowsDialogs) {

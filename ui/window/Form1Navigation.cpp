@@ -21,6 +21,7 @@
 #include "logic/Placement.h"
 #include "logic/StatusTexts.h"
 #include "logic/TreePositions.h"
+#include "project/Interrupts.h"
 #include "project/SnesProject.h"
 #include "records/ItemRegisters.h"
 #include "records/Scope.h"
@@ -106,6 +107,10 @@ void TForm1::CodeTreeChange(orvanel::TTreeItem* node) {
   UpdateHistoryButtons();
   if (const TTraceFileLine* line = node->Line())
     codeTree_->setToolTip(QString::fromStdString(line->RegisterInfo()));
+  const std::string interrupt = EnclosingInterrupt(node);
+  SetStatusText(1, interrupt.empty()
+                       ? QString()
+                       : QStringLiteral("In %1").arg(QString::fromStdString(interrupt)));
   if (effects.UpdatePanels) ShowLineStatus(node);
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "editing/Clipboard.h"
@@ -239,6 +240,8 @@ class TForm1 : public QMainWindow {
   void SetUpProject(TSNESProject* project);
   // The dialogs and the import of "New"; false (and no project) when a dialog was cancelled.
   bool StartNewProject(std::unique_ptr<TSNESProject> project);
+  // The status bar's count of the interrupts the conversion gave a level (empty when off).
+  void ShowInterruptCounts();
   // Makes the project the open one: the trees show it, the commands are enabled.
   void ShowProject(std::unique_ptr<TSNESProject> project);
   // Frees the open project; the trees and lists forget it first.
@@ -270,6 +273,9 @@ class TForm1 : public QMainWindow {
   TQtUserInterface ui_{this};
   std::unique_ptr<TSNESProject> project_;
   bool projectOpen_ = false;
+  // The last choice of interrupt levels per project type, offered at the next "New".
+  std::map<int, bool> interruptLevelsChoice_;
+  std::optional<bool> anyLayoutInterruptLevels_;  // the same for a log of any layout
   TClipboard clipboard_;
   TCodeTreeView* codeTree_ = nullptr;
   TCodeTreeView* codeCacheTree_ = nullptr;

@@ -97,13 +97,23 @@ void TForm1::FreeProject() {
 }
 
 bool TForm1::StartNewProject(std::unique_ptr<TSNESProject> project) {
-  if (!ui_.ExecuteFileDialog(project->TraceLogDialog)) return false;
+  // The choice of interrupt levels goes with the log; the last one made for the layout is
+  // offered again.
+  TFileDialog& logDialog = project->TraceLogDialog;
+  const auto chosen = interruptLevelsChoice_.find(project->ProjectType);
+  logDialog.Option = kInterruptLevelsOption;
+  logDialog.OptionChecked =
+      chosen != interruptLevelsChoice_.end() ? chosen->second : project->InterruptLevelsByDefault();
+  if (!ui_.ExecuteFileDialog(logDialog)) return false;
+  interruptLevelsChoice_[project->ProjectType] = logDialog.OptionChecked;
+  project->InterruptLevels = logDialog.OptionChecked;
   if (!ui_.ExecuteFileDialog(project->ScopeManager()->FileDialog())) return false;
   {
     TBusyScope busy(ui_);
     orvanel::StartNewProject(*project);  // an error frees the half-made project
   }
   ShowProject(std::move(project));
+  ShowInterruptCounts();
   return true;
 }
 
@@ -141,6 +151,16 @@ bool TForm1::SaveBeforeLeaving(bool always) {
   return SaveProjectFiles();
 }
 
+void TForm1::ShowInterruptCounts() {
+  if (!project_ || !project_->InterruptLevels) {
+    SetStatusText(2, QString());
+    return;
+  }
+  SetStatusText(2, QStringLiteral("Interrupts: %1, undecided: %2")
+                       .arg(project_->InterruptCounts.Entered)
+                       .arg(project_->InterruptCounts.Undecided));
+}
+
 // Saves the open project and frees it; false (the project stays) when the save stopped.
 bool TForm1::SaveAndFreeProject() {
   if (!project_) return true;
@@ -165,7 +185,10 @@ void TForm1::DraviksSNES9xdebuggerLogProject1Click() {
 void TForm1::AnyEmulatorLogProject1Click() {
   if (!SaveAndFreeProject()) return;
   // The log's layout decides the project; a log of none throws, and no project is made.
-  if (auto project = NewProjectOfAnyLayout(ui_, ProgramDir())) ShowProject(std::move(project));
+  if (auto project = NewProjectOfAnyLayout(ui_, ProgramDir(), anyLayoutInterruptLevels_)) {
+    ShowProject(std::move(project));
+    ShowInterruptCounts();
+  }
 }
 
 void TForm1::OpenProjectFile1Click() {

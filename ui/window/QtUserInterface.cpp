@@ -1,8 +1,10 @@
 #include "window/QtUserInterface.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QStringList>
@@ -82,8 +84,20 @@ bool TQtUserInterface::ExecuteFileDialog(TFileDialog& dialog) {
   qt.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   qt.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   if (!dialog.DefaultExt.empty()) qt.setDefaultSuffix(Q(dialog.DefaultExt));
+  QCheckBox* option = nullptr;
+  if (!dialog.Option.empty()) {
+    // A native dialog takes no widget of ours; Qt's own lays out in a grid.
+    qt.setOption(QFileDialog::DontUseNativeDialog);
+    if (auto* grid = qobject_cast<QGridLayout*>(qt.layout())) {
+      option = new QCheckBox(Q(dialog.Option), &qt);
+      option->setObjectName(QStringLiteral("FileDialogOption"));
+      option->setChecked(dialog.OptionChecked);
+      grid->addWidget(option, grid->rowCount(), 0, 1, -1);
+    }
+  }
   if (ExecDialog(qt) != QDialog::Accepted || qt.selectedFiles().isEmpty()) return false;
   dialog.FileName = qt.selectedFiles().front().toStdString();
+  if (option) dialog.OptionChecked = option->isChecked();
   // Which entry was chosen matters where two entries share a pattern (two kinds of .sym).
   dialog.FilterIndex = std::max<int>(0, qt.nameFilters().indexOf(qt.selectedNameFilter()));
   return true;
