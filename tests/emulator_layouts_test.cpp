@@ -272,7 +272,7 @@ TEST(EmulatorLayoutsTest, BadLinesNeverStopTheConversion) {
        std::string(mesen) + "\n00801C  LD\n00801E  LDA $10 [$0000\n" +
            std::string(mesen).substr(0, 50) + "\n008020  LDA $10 [$000010] = $00           A:00\n",
        {0x801A, -1, 0x801E, 0x801A, 0x8020},
-       2},
+       1},
       {"mixed layouts",
        "mesen2",
        std::string(mesen) +
@@ -286,7 +286,7 @@ TEST(EmulatorLayoutsTest, BadLinesNeverStopTheConversion) {
        "mesen2",
        std::string(mesen) + "\n00801C  NOP                  A:zz00 X:0000\n",
        {0x801A, -1},
-       2},
+       1},
       {"call not taken",
        "mesen2",
        "008000  JSL $0088AB                    A:6000 X:0000 Y:0000 S:1FF9 D:0000 DB:7E "

@@ -285,9 +285,10 @@ TEST_F(SymbolExportTest, RamCodeLowRamAndMirroredRomNamesComeBackWhereTheyWere) 
   }
 }
 
-// The longest name and comment an import takes are saved and read back with the project.
+// The longest name and comment an import takes (a comment as long as the comment box holds)
+// are saved and read back with the project.
 TEST_F(SymbolExportTest, AProjectWithTheLongestNamesOpensAgain) {
-  const std::string name(4096, 'n'), comment(4096, 'c');
+  const std::string name(4096, 'n'), comment(TTraceFileLine::kCommentLimit, 'c');
   const std::string symbols = dir_ + "/long.sym";
   test::WriteFile(symbols, "[labels]\n00:8000 " + name + "\n7e:0010 " + name +
                                "\n[comments]\n00:8010 " + comment + "\n");
