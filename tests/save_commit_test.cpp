@@ -228,7 +228,8 @@ TEST_F(SaveCommitTest, ADamagedOrForeignRecordRenamesNothing) {
       "garbage",
       "Orvanel save\n" + map + std::string(1, '\0') + temp + "\n",      // no end line
       "Orvanel save\np.tfm" + std::string(1, '\0') + temp + "\nend\n",  // relative target
-      "Orvanel save\n" + map + std::string(1, '\0') + "../p.tfm\nend\n",
+      // a temporary file named outside the target's folder
+      "Orvanel save\n" + map + std::string(1, '\0') + std::string("..") + "/p.tfm\nend\n",
       "Orvanel save\n" + Path("p.tlm") + std::string(1, '\0') + temp + "\nend\n",
       std::string(2 << 20, 'x'),
   };

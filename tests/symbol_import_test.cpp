@@ -287,7 +287,7 @@ TEST(SymbolImportRealFiles, EveryNameOfARealFileIsRead) {
     auto project = test::ConvertedProject(ui, test::ReadFile(Sample("sample.log")));
     ui.Messages.clear();
     TSymbolImportResult r =
-        ImportSymbols(*project, std::string(ORVANEL_TRACES_DIR) + "/../symbols/real/" + c.file);
+        ImportSymbols(*project, std::string(ORVANEL_REAL_SYMBOLS_DIR) + "/" + c.file);
     ASSERT_TRUE(r.Read()) << r.Error;
     EXPECT_EQ(r.Kind, c.kind);
     EXPECT_EQ(r.Labels + r.Mappings + r.Clashes + r.Duplicates, c.names);
