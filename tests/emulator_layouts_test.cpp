@@ -108,7 +108,9 @@ TEST(EmulatorLayoutsTest, Snes9xOwnLogGivesTheTreeOfTheFirstDialect) {
       ASSERT_EQ(x.TargetNode() != nullptr, y.TargetNode() != nullptr);
       ASSERT_EQ(x.RegisterName(), y.RegisterName());
       ASSERT_EQ(a[i]->Registers() != nullptr, b[i]->Registers() != nullptr);
-      if (a[i]->Registers()) ASSERT_EQ(*a[i]->Registers(), *b[i]->Registers());
+      if (a[i]->Registers()) {
+        ASSERT_EQ(*a[i]->Registers(), *b[i]->Registers());
+      }
     }
     // Each marker names the handler's first line: the one after it in the emulator's log.
     const TLogLines& lines = raw->LogLines();
@@ -120,8 +122,9 @@ TEST(EmulatorLayoutsTest, Snes9xOwnLogGivesTheTreeOfTheFirstDialect) {
     }
     EXPECT_EQ(nmi, c.nmi);
     EXPECT_EQ(irq, c.irq);
-    if (std::string(c.raw).find("hello") != std::string::npos)
+    if (std::string(c.raw).find("hello") != std::string::npos) {
       EXPECT_EQ(lines[lines.InterruptMarkers()[0].nextLine].substr(0, 8), "$00:8091");
+    }
   }
 }
 
@@ -167,10 +170,11 @@ TEST(EmulatorLayoutsTest, Mesen2LogsGiveOneItemPerMainCpuLine) {
       ASSERT_EQ(*items[i]->Registers(), MesenRegisters(cpu[i]));
       if (!line.IsFlow()) continue;
       // Branches are coloured by their direction, the way the instruction bytes give it.
-      if (line.OpcodeLabel()[0] == 'B' && line.OpcodeLen() == 2 && !line.IsFirstLine())
+      if (line.OpcodeLabel()[0] == 'B' && line.OpcodeLen() == 2 && !line.IsFirstLine()) {
         ASSERT_EQ(line.TextColor(), line.TargetOffset() < line.Offset() + 2
                                         ? project->Palette.BackBranchColor
                                         : project->Palette.ForwardBranchColor);
+      }
       if (i + 1 == items.size()) continue;
       const int64_t next = items[i + 1]->Line()->Offset();
       const int64_t fallThrough = line.Offset() + line.OpcodeLen();
@@ -212,7 +216,9 @@ TEST(EmulatorLayoutsTest, Mesen2NamesInPlaceOfAddressesKeepTheTree) {
     ASSERT_EQ(x.Offset(), y.Offset());
     ASSERT_EQ(x.OpcodeVal(), y.OpcodeVal());
     ASSERT_EQ(x.OpcodeLen(), y.OpcodeLen());
-    if (x.HasTarget()) ASSERT_EQ(x.TargetOffset(), y.TargetOffset());
+    if (x.HasTarget()) {
+      ASSERT_EQ(x.TargetOffset(), y.TargetOffset());
+    }
     if (x.LineText() != y.LineText()) ++names;
   }
   EXPECT_GT(names, 1000u);
@@ -365,7 +371,9 @@ TEST(EmulatorLayoutsTest, ProjectsOfTheNewLayoutsSaveAndOpenAgain) {
       ASSERT_EQ(x.LineText(), y.LineText());
       ASSERT_EQ(x.TargetOffset(), y.TargetOffset());
       ASSERT_EQ(x.RegisterName(), y.RegisterName());
-      if (a[i]->Registers()) ASSERT_EQ(*a[i]->Registers(), *b[i]->Registers());
+      if (a[i]->Registers()) {
+        ASSERT_EQ(*a[i]->Registers(), *b[i]->Registers());
+      }
       if (!x.RegisterName().empty()) ++named;
       // The reopened record cuts its own line again as the layout's record does.
       if (!x.IsComment()) {

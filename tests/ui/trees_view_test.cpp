@@ -166,7 +166,9 @@ TEST(TreesView, ACommentOfSeveralLinesShowsItsFirstLine) {
     EXPECT_EQ(ui::TCodeItemDelegate::ShownText(metrics, *comment->Line(), 400), c.shown)
         << c.comment;
     const QVariant tip = f.view->model()->data(f.view->IndexOf(comment), Qt::ToolTipRole);
-    if (c.tip) EXPECT_EQ(tip.toString().toStdString(), c.comment);
+    if (c.tip) {
+      EXPECT_EQ(tip.toString().toStdString(), c.comment);
+    }
     const int rowHeight = f.view->NodeRect(comment).height();
     EXPECT_EQ(rowHeight, f.view->NodeRect(plain).height()) << "one row like any other";
   }

@@ -112,8 +112,9 @@ TEST_F(WindowViewTest, BoxesBesideTheLineTakeTheFocusAndGiveItBack) {
     EXPECT_TRUE(box->geometry().top() <= row.bottom() && box->geometry().bottom() >= row.top())
         << c.what << ": level with the line";
     const QRect text = tree->TextExtent(c.line);
-    if (area.right() - text.right() >= box->width() || text.left() > box->width())
+    if (area.right() - text.right() >= box->width() || text.left() > box->width()) {
       EXPECT_FALSE(box->geometry().intersects(text)) << c.what << ": beside the text, not over it";
+    }
     EXPECT_TRUE(box->hasFocus()) << c.what;
 
     if (c.escape) {
@@ -157,8 +158,9 @@ TEST_F(WindowViewTest, IndentationAtTheDefaultSize) {
       const ui::TCodeRowLayout layout = tree->RowLayout(it, tree->NodeRect(it));
       EXPECT_LT(layout.Text.left(), third) << "depth " << c.depth << ", level " << layout.Level;
       badges = badges || layout.Capped;
-      if (!c.badge && lastArrow >= 0)
+      if (!c.badge && lastArrow >= 0) {
         EXPECT_LT(layout.Arrow.left(), lastArrow) << "depth " << c.depth;
+      }
       lastArrow = layout.Arrow.left();
     }
     EXPECT_EQ(badges, c.badge) << "depth " << c.depth;

@@ -293,7 +293,9 @@ TEST_F(WindowKeepsWorkTest, AMissingCodeCacheFileCostsOnlyTheCodeCache) {
     fake.Messages.clear();
     EXPECT_EQ(window->OpenProjectFile(QString::fromStdString(Path("p.tfp"))), opens) << name;
     ASSERT_EQ(fake.Messages.size(), messages) << name;
-    if (messages) EXPECT_NE(fake.Messages[0].find(name), std::string::npos) << fake.Messages[0];
+    if (messages) {
+      EXPECT_NE(fake.Messages[0].find(name), std::string::npos) << fake.Messages[0];
+    }
     EXPECT_EQ(Project() != nullptr, opens) << name;
     if (std::string(name) == "p.tcc") {
       EXPECT_GT(Project()->Tree().Count(), 1000u);

@@ -53,6 +53,17 @@ QToolBar* NewToolBar(QWidget* parent, const char* name, const QString& title) {
   return bar;
 }
 
+// A file dialog of the window's own, without a check box.
+TFileDialog WindowFileDialog(TFileDialog::Kind kind, const char* title, const char* filter,
+                             const char* defaultExt) {
+  TFileDialog dialog;
+  dialog.DialogKind = kind;
+  dialog.Title = title;
+  dialog.Filter = filter;
+  dialog.DefaultExt = defaultExt;
+  return dialog;
+}
+
 }  // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
@@ -60,12 +71,12 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   setWindowTitle(CaptionText());
   resize(823, 632);
 
-  ODProjectFile = {TFileDialog::Kind::Open, "Open Project File", "Orvanel project file|*.tfp",
-                   "tfp", ""};
-  SDProjectFile = {TFileDialog::Kind::Save, "Save Project As", "Orvanel project file|*.tfp", "tfp",
-                   ""};
-  ODConvLog = {TFileDialog::Kind::Open, "Open Converted Log File", "Trace File Data|*.tfd", "tfd",
-               ""};
+  ODProjectFile = WindowFileDialog(TFileDialog::Kind::Open, "Open Project File",
+                                   "Orvanel project file|*.tfp", "tfp");
+  SDProjectFile = WindowFileDialog(TFileDialog::Kind::Save, "Save Project As",
+                                   "Orvanel project file|*.tfp", "tfp");
+  ODConvLog = WindowFileDialog(TFileDialog::Kind::Open, "Open Converted Log File",
+                               "Trace File Data|*.tfd", "tfd");
 
   CreateLayout();
   CreateMenus();
