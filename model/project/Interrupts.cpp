@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "records/TraceLine.h"
+#include "trace/Opcodes.h"
 #include "tree/CodeTree.h"
 
 namespace orvanel {
@@ -46,25 +47,7 @@ bool IsIndirectJump(int32_t op) {
 
 // Lines whose bracket is the next instruction when the flow goes there.
 bool HasFlowTarget(int32_t op) {
-  switch (op) {
-    case 0x10:
-    case 0x30:
-    case 0x50:
-    case 0x70:
-    case 0x80:
-    case 0x82:
-    case 0x90:
-    case 0xB0:
-    case 0xD0:
-    case 0xF0:
-    case 0x4C:
-    case 0x5C:
-    case 0x20:
-    case 0x22:
-      return true;
-    default:
-      return false;
-  }
+  return opcodes::IsRelativeBranch(op) || op == 0x4C || op == 0x5C || op == 0x20 || op == 0x22;
 }
 
 // Instructions that run again at their own address: WAI while it waits, MVN/MVP per byte.

@@ -25,24 +25,6 @@ std::string_view OperandOf(std::string_view text) {
   return UpTo(CopyFrom(Disassembly(text), kOperandColumn), ' ');
 }
 
-bool IsRelative(int32_t op) {
-  switch (op) {
-    case 0x10:
-    case 0x30:
-    case 0x50:
-    case 0x70:
-    case 0x80:
-    case 0x82:
-    case 0x90:
-    case 0xB0:
-    case 0xD0:
-    case 0xF0:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // "$1234" and the like; false for a name or anything else.
 bool DollarNumber(std::string_view text, int64_t& value, size_t& digits) {
   if (text.size() < 2 || text[0] != '$') return false;
@@ -140,8 +122,8 @@ void TMesen2TraceFileLine::ParseTarget(TLineOwner&, std::string_view text) {
   size_t digits = 0;
   const bool number = DollarNumber(operand_, value, digits);
   // Branches print their target, calls and jumps to an address their operand.
-  const bool direct = IsRelative(opcodeVal_) || opcodeVal_ == 0x20 || opcodeVal_ == 0x4C ||
-                      opcodeVal_ == 0x22 || opcodeVal_ == 0x5C;
+  const bool direct = opcodes::IsRelativeBranch(opcodeVal_) || opcodeVal_ == 0x20 ||
+                      opcodeVal_ == 0x4C || opcodeVal_ == 0x22 || opcodeVal_ == 0x5C;
   if (direct && number) {
     SetHasTarget(true);
     targetOffset_ = digits > 4 ? value : (bank | value);

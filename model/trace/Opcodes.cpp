@@ -209,4 +209,22 @@ std::optional<TDecoded> Decode(std::string_view mnemonic, std::string_view opera
   return std::nullopt;
 }
 
+bool IsRelativeBranch(int32_t opcode) {
+  switch (opcode) {
+    case 0x10:  // BPL
+    case 0x30:  // BMI
+    case 0x50:  // BVC
+    case 0x70:  // BVS
+    case 0x80:  // BRA
+    case 0x82:  // BRL
+    case 0x90:  // BCC
+    case 0xB0:  // BCS
+    case 0xD0:  // BNE
+    case 0xF0:  // BEQ
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace orvanel::opcodes

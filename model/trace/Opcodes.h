@@ -19,4 +19,7 @@ struct TDecoded {
 // by a name) or, for branches, the target. None when the pair is no instruction.
 std::optional<TDecoded> Decode(std::string_view mnemonic, std::string_view operand);
 
+// The branches whose operand is a displacement from the next instruction (BRL included).
+bool IsRelativeBranch(int32_t opcode);
+
 }  // namespace orvanel::opcodes
