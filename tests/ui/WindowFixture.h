@@ -6,11 +6,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QMenu>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "FakeUserInterface.h"
 #include "TestData.h"
@@ -57,6 +61,16 @@ class WindowTest : public ::testing::Test {
     fake.DialogFiles.clear();
     ASSERT_TRUE(Project()->IsSaved());
     ASSERT_TRUE(Exists(Path("p.tfp")));
+  }
+
+  // Fills the named text boxes of the next dialog and presses its OK button.
+  void AnswerDialog(std::vector<std::pair<const char*, QString>> texts) {
+    onDialog = [texts](QDialog& dialog) {
+      for (const auto& [name, text] : texts) dialog.findChild<QLineEdit*>(name)->setText(text);
+      dialog.setResult(QDialog::Rejected);
+      dialog.findChild<QPushButton*>("OKBtn")->click();
+      return dialog.result();
+    };
   }
 
   TFakeUserInterface fake;

@@ -43,15 +43,6 @@ class NavigationWindowTest : public WindowTest {
   TTreeItem* Instruction(size_t skip = 0) const {
     return Find([&](const TTreeItem& it) { return !it.Line()->IsComment() && skip-- == 0; });
   }
-  // Fills the named text boxes of the next dialog and presses its OK button.
-  void AnswerDialog(std::vector<std::pair<const char*, QString>> texts) {
-    onDialog = [texts](QDialog& dialog) {
-      for (const auto& [name, text] : texts) dialog.findChild<QLineEdit*>(name)->setText(text);
-      dialog.setResult(QDialog::Rejected);
-      dialog.findChild<QPushButton*>("OKBtn")->click();
-      return dialog.result();
-    };
-  }
   ui::TFindDialog* FindDialog(const char* name) const {
     return window->findChild<ui::TFindDialog*>(QString::fromLatin1(name));
   }

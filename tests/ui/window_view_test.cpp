@@ -50,15 +50,6 @@ class WindowViewTest : public WindowTest {
     });
     return found;
   }
-  // Fills the named text boxes of the next dialog and presses its OK button.
-  void AnswerDialog(std::vector<std::pair<const char*, QString>> texts) {
-    onDialog = [texts](QDialog& dialog) {
-      for (const auto& [name, text] : texts) dialog.findChild<QLineEdit*>(name)->setText(text);
-      dialog.setResult(QDialog::Rejected);
-      dialog.findChild<QPushButton*>("OKBtn")->click();
-      return dialog.result();
-    };
-  }
   ui::TCodeTreeView* tree = nullptr;
 };
 

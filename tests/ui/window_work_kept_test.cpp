@@ -36,15 +36,6 @@ class WindowKeepsWorkTest : public WindowTest {
         files[entry.path().filename().string()] = ReadFile(entry.path().string());
     return files;
   }
-  // Fills the named text boxes of the next dialog and presses its OK button.
-  void AnswerDialog(std::vector<std::pair<const char*, QString>> texts) {
-    onDialog = [texts](QDialog& dialog) {
-      for (const auto& [name, text] : texts) dialog.findChild<QLineEdit*>(name)->setText(text);
-      dialog.setResult(QDialog::Rejected);
-      dialog.findChild<QPushButton*>("OKBtn")->click();
-      return dialog.result();
-    };
-  }
   // Six siblings of the converted trace.
   std::vector<TTreeItem*> Siblings() const {
     TCodeTree& tree = Project()->Tree();
