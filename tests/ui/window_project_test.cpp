@@ -13,6 +13,7 @@
 #include "project/Interrupts.h"
 #include "project/ProjectSession.h"
 #include "records/TraceLayouts.h"
+#include "trees/CodeTreeModel.h"
 #include "trees/CodeTreeView.h"
 
 namespace orvanel::test {
@@ -300,6 +301,16 @@ TEST_F(WindowTest, NewAsksForInterruptLevelsWithTheLogAndRemembersTheChoice) {
     if (!handlerLine && IsInterruptItem(*it)) handlerLine = it->Children().front();
   });
   ASSERT_NE(handlerLine, nullptr);
+  // The interrupt's item is drawn as a call line, not as a grey comment.
+  TTreeItem* call = nullptr;
+  Project()->Tree().ForEach([&](TTreeItem* it) {
+    if (!call && !it->Line()->IsComment() &&
+        it->Line()->TextColor() == Project()->Palette.CallColor)
+      call = it;
+  });
+  ASSERT_NE(call, nullptr);
+  const ui::TCodeTreeModel* model = window->CodeTree()->CodeModel();
+  EXPECT_EQ(model->TextColor(handlerLine->Parent()), model->TextColor(call));
   window->CodeTree()->SelectNode(handlerLine);
   EXPECT_EQ(window->StatusText(1).toStdString(), "In Interrupt");
   window->CodeTree()->SelectNode(Project()->Tree().First());

@@ -4,6 +4,7 @@
 #include <QPalette>
 #include <algorithm>
 
+#include "project/Interrupts.h"
 #include "project/Project.h"
 
 namespace orvanel::ui {
@@ -139,7 +140,9 @@ QColor TCodeTreeModel::ToQColor(int32_t color) {
 QColor TCodeTreeModel::TextColor(const TTreeItem* item) const {
   if (!item || !item->Line() || !project_) return ToQColor(0);
   if (item->Cut) return ToQColor(project_->Palette.CutColor);
-  if (item->Line()->IsComment()) return ToQColor(project_->Palette.CommentColor);
+  // An interrupt's item is a comment line that stands for the entry, coloured as a call.
+  if (item->Line()->IsComment() && !IsInterruptItem(*item))
+    return ToQColor(project_->Palette.CommentColor);
   return ToQColor(item->Line()->TextColor());
 }
 
